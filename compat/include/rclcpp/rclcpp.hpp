@@ -1,0 +1,10 @@
+#pragma once
+
+#include "rclcpp/duration.hpp"
+#include "rclcpp/exceptions.hpp"
+#include "rclcpp/logger.hpp"
+#include "rclcpp/logging.hpp"
+#include "rclcpp/macros.hpp"
+#include "rclcpp/node_options.hpp"
+#include "rclcpp/parameter.hpp"
+#include "rclcpp/parameter_value.hpp"
