@@ -1,0 +1,77 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "nav2_costmap_2d/cost_values.hpp"
+#include "nav2_costmap_2d/costmap_2d.hpp"
+#include "orvik_nav2_gridmap/grid_map_ros.hpp"
+
+namespace orvik_test {
+
+/// Builds a costmap from rows of text, the first string being the TOP row (highest y), as a
+/// map is drawn: '#' lethal, '?' unknown, '.' or ' ' free, '1'..'9' a cost of that digit x 25.
+inline nav2_costmap_2d::Costmap2D costmapFromAscii(const std::vector<std::string>& rows,
+                                                   double resolution = 0.05, double origin_x = 0.0,
+                                                   double origin_y = 0.0) {
+  const unsigned int size_y = static_cast<unsigned int>(rows.size());
+  const unsigned int size_x = size_y ? static_cast<unsigned int>(rows.front().size()) : 0;
+  nav2_costmap_2d::Costmap2D costmap(size_x, size_y, resolution, origin_x, origin_y, 0);
+  for (unsigned int r = 0; r < size_y; ++r) {
+    const unsigned int y = size_y - 1 - r;
+    for (unsigned int x = 0; x < size_x && x < rows[r].size(); ++x) {
+      const char c = rows[r][x];
+      unsigned char cost = nav2_costmap_2d::FREE_SPACE;
+      if (c == '#') {
+        cost = nav2_costmap_2d::LETHAL_OBSTACLE;
+      } else if (c == '?') {
+        cost = nav2_costmap_2d::NO_INFORMATION;
+      } else if (c >= '1' && c <= '9') {
+        cost = static_cast<unsigned char>((c - '0') * 25);
+      }
+      costmap.setCost(x, y, cost);
+    }
+  }
+  return costmap;
+}
+
+/// A grid map over costmapFromAscii with the given configuration.
+inline std::shared_ptr<orvik_nav2_gridmap::GridMapROS> gridMapFromAscii(
+    const std::vector<std::string>& rows, const orvik_nav2_gridmap::GridMapConfig& config = {},
+    double resolution = 0.05, std::vector<int> passage_labels = {}) {
+  return std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmapFromAscii(rows, resolution),
+                                                          config, std::move(passage_labels));
+}
+
+/// A free map of the given size where each cell is lethal with probability `density`;
+/// deterministic for a seed.
+inline nav2_costmap_2d::Costmap2D randomCostmap(unsigned int size_x, unsigned int size_y,
+                                                double density, unsigned int seed,
+                                                double resolution = 0.05) {
+  nav2_costmap_2d::Costmap2D costmap(size_x, size_y, resolution, 0.0, 0.0, 0);
+  unsigned int state = seed * 2654435761u + 1u;
+  for (unsigned int y = 0; y < size_y; ++y) {
+    for (unsigned int x = 0; x < size_x; ++x) {
+      state = state * 1664525u + 1013904223u;
+      if ((state >> 8) / 16777216.0 < density) {
+        costmap.setCost(x, y, nav2_costmap_2d::LETHAL_OBSTACLE);
+      }
+    }
+  }
+  return costmap;
+}
+
+/// Path of the third-party map folder, or an empty string when it is absent.
+inline std::string sharedMapsDir() {
+#ifdef ORVIK_SHARED_MAPS_DIR
+  const std::string dir = ORVIK_SHARED_MAPS_DIR;
+  if (std::filesystem::is_directory(dir)) {
+    return dir;
+  }
+#endif
+  return "";
+}
+
+}  // namespace orvik_test
