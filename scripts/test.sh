@@ -1,10 +1,36 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs every test. This is the README's test command and
-# what CI runs.
+# what CI runs (with --with-sanitizers).
+#
+# Usage: scripts/test.sh [--with-sanitizers]
+#   --with-sanitizers  afterwards, build again with AddressSanitizer and
+#                      UndefinedBehaviorSanitizer (halting on the first error) into
+#                      build-sanitize/ and run the whole suite a second time there.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
+with_sanitizers=0
+for argument in "$@"; do
+  case "$argument" in
+    --with-sanitizers) with_sanitizers=1 ;;
+    *) echo "unknown argument: $argument" >&2; exit 2 ;;
+  esac
+done
+
 "$root/scripts/install_deps.sh"
-"$root/scripts/build.sh"
+
+jobs="${ORVIK_JOBS:-$(nproc)}"
 build_dir="${ORVIK_BUILD_DIR:-$root/build}"
-ctest --test-dir "$build_dir" --output-on-failure --timeout 600 -j "$(nproc)"
+"$root/scripts/build.sh"
+ctest --test-dir "$build_dir" --output-on-failure --timeout 900 -j "$jobs"
+
+if ((with_sanitizers)); then
+  sanitize_dir="$root/build-sanitize"
+  cmake -S "$root" -B "$sanitize_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DORVIK_SANITIZE=ON -DORVIK_BUILD_BENCHMARKS=OFF
+  cmake --build "$sanitize_dir" --parallel "$jobs"
+  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:suppressions=$root/scripts/sanitizer/lsan.supp"
+  export LSAN_OPTIONS="suppressions=$root/scripts/sanitizer/lsan.supp"
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+  ctest --test-dir "$sanitize_dir" --output-on-failure --timeout 1800 -j "$jobs"
+fi
