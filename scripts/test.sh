@@ -29,7 +29,7 @@ if ((with_sanitizers)); then
   cmake -S "$root" -B "$sanitize_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVIK_SANITIZE=ON -DORVIK_BUILD_BENCHMARKS=OFF
   cmake --build "$sanitize_dir" --parallel "$jobs"
-  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:suppressions=$root/scripts/sanitizer/lsan.supp"
+  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"
   export LSAN_OPTIONS="suppressions=$root/scripts/sanitizer/lsan.supp"
   export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
   ctest --test-dir "$sanitize_dir" --output-on-failure --timeout 1800 -j "$jobs"
