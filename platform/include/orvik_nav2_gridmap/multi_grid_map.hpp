@@ -21,16 +21,22 @@ class MultiGridMap {
   /// @param passage_labels empty, or one label per cell (row-major, 0 = none).
   /// @param extra_cost empty, or one extra cost per cell, added by getCost when its flag is set.
   /// @throw std::invalid_argument for a zero-sized costmap, a non-positive or non-finite
-  ///        resolution, or layers whose size does not match the costmap.
+  ///        resolution, or layers whose size does not match the costmap; also for a costmap of
+  ///        more than INT32_MAX cells, a non-finite origin, a footprint of one or two points or
+  ///        with non-finite points, a negative or non-finite robot_radius, non-finite danger
+  ///        clearances, or (when enabled) non-finite or negative inflation parameters.
   MultiGridMap(const nav2_costmap_2d::Costmap2D& costmap, const GridMapConfig& config,
                std::vector<int> passage_labels = {}, std::vector<uint8_t> extra_cost = {});
 
   std::shared_ptr<nav2_costmap_2d::Costmap2D> getCostmap() const;
   const GridMapConfig& getConfig() const;
 
-  /// Master cost of the cell; with flag set, plus the extra cost layer (when loaded).
+  /// Master cost of the cell (after inflation, when enabled); with flag set, plus the extra cost
+  /// layer (when loaded), so the sum may exceed 255.
   uint32_t getCost(unsigned int x, unsigned int y, bool flag) const;
-  /// Euclidean distance in metres from the cell centre to the nearest obstacle cell centre.
+  /// Euclidean distance in metres from the cell centre to the nearest obstacle cell centre
+  /// (exact Euclidean distance transform, computed once). Without any obstacle on the map every
+  /// cell answers the map's diagonal length.
   double getDistance(unsigned int x, unsigned int y) const;
   /// Off the map, an obstacle cell, or closer to an obstacle than the level's clearance.
   bool inDanger(unsigned int x, unsigned int y, int level) const;
