@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 #include <spdlog/logger.h>
+#include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/ansicolor_sink.h>
 #include <spdlog/sinks/systemd_sink.h>
 
@@ -50,7 +51,10 @@ class __attribute__((visibility("default"))) Logger {
     logger = std::make_shared<spdlog::logger>(name, sinks.begin(), sinks.end());
     level = readLevel();
     logger->set_level(static_cast<spdlog::level::level_enum>(level));
-    logger->set_pattern("%v", spdlog::pattern_time_type::local, "\n");
+    // The formatter form takes the line ending on every spdlog release; the set_pattern
+    // overload with an end-of-line argument is missing from spdlog 1.10.
+    logger->set_formatter(
+        std::make_unique<spdlog::pattern_formatter>("%v", spdlog::pattern_time_type::local, "\n"));
   }
 
   static bool readSwitch(const char* variable, bool fallback) {
