@@ -70,7 +70,10 @@ Costmap2D& Costmap2D::operator=(const Costmap2D& map) {
   origin_x_ = map.origin_x_;
   origin_y_ = map.origin_y_;
   initMaps(size_x_, size_y_);
-  std::memcpy(costmap_, map.costmap_, static_cast<std::size_t>(size_x_) * size_y_);
+  // A default-constructed source has no array; memcpy from null is undefined even for 0 bytes.
+  if (map.costmap_ != nullptr) {
+    std::memcpy(costmap_, map.costmap_, static_cast<std::size_t>(size_x_) * size_y_);
+  }
   return *this;
 }
 
