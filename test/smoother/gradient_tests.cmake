@@ -1,0 +1,8 @@
+# Tests of the gradient path smoother and its vector types.
+orvik_add_test(vec2d_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/vec2d_test.cpp
+  LIBS orvik_gradient_smoother_objects)
+orvik_add_test(path_smoother_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_terms_test.cpp
+  LIBS orvik_gradient_smoother_objects)
