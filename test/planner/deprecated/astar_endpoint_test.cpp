@@ -149,7 +149,7 @@ TEST(LegacyAstarEndpoints, FuzzyFailuresReportTheirOwnErrorCodes) {
                           "AstarPlanner::fuzzyPoint setGoal failed, error code is 101100012"),
             1);
   // A wider radius for the goal alone reaches the free column.
-  EXPECT_TRUE(
+  ASSERT_TRUE(
       planner.searchv2(map, cellPose(map, 3, 0), cellPose(map, 0, 3), path, false, 0.0, 0.16, 0));
   // (0, 0) and (3, 3) are both three cells away: the lower row wins.
   EXPECT_EQ(pathCells(map, path).back(), std::make_pair(0, 0));
@@ -167,7 +167,7 @@ TEST(LegacyAstarEndpoints, DangerLevelIsPassedThroughToTheMap) {
   nav_msgs::msg::Path path;
   EXPECT_FALSE(
       planner.searchv2(map, cellPose(map, 3, 3), cellPose(map, 8, 3), path, false, 0.0, 0));
-  EXPECT_TRUE(planner.searchv2(map, cellPose(map, 3, 3), cellPose(map, 8, 3), path, false, 0.0, 1));
+  ASSERT_TRUE(planner.searchv2(map, cellPose(map, 3, 3), cellPose(map, 8, 3), path, false, 0.0, 1));
 
   nav_msgs::msg::Path strict;
   nav_msgs::msg::Path loose;
