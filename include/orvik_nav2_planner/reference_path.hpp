@@ -1,0 +1,20 @@
+#pragma once
+
+#include "nav_msgs/msg/path.hpp"
+
+namespace orvik_nav2_planner::astar2 {
+
+/// A previous path that a search should stay close to. Owned by the caller; a request trims
+/// the poses before the one nearest to its start, in place.
+struct ReferencePath {
+  /// Poses in the map's global frame; the header is not read.
+  nav_msgs::msg::Path path;
+  /// Added to each search step into a cell outside the corridor.
+  double cost{0.0};
+  /// Metres along the path that get a corridor; also the default corridor size.
+  double distance{0.0};
+  /// Corridor half-width in metres when priority passages are preferred.
+  double half_width{0.0};
+};
+
+}  // namespace orvik_nav2_planner::astar2
