@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "orvik_nav2_gridmap/footprint_geometry.hpp"
@@ -28,6 +29,9 @@ CellFrame cellFrame(const nav2_costmap_2d::Costmap2D& costmap) {
 
 CollisionCheck::CollisionCheck(std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map)
     : map_(std::move(map)) {
+  if (!map_ || !map_->getMultiGridMap()) {
+    throw std::invalid_argument("CollisionCheck: no grid map");
+  }
   grid_ = map_->getMultiGridMap();
   footprint_ = orvik_nav2_gridmap::footprint_geometry::footprintPolygon(grid_->getConfig());
   circumscribed_radius_ = orvik_nav2_gridmap::footprint_geometry::circumscribedRadius(footprint_);

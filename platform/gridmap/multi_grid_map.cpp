@@ -146,7 +146,8 @@ void inflate(nav2_costmap_2d::Costmap2D& costmap, const InflationConfig& cfg) {
       size_x, size_y,
       [master](std::size_t i) { return master[i] == nav2_costmap_2d::LETHAL_OBSTACLE; },
       std::numeric_limits<float>::infinity());
-  const double radius_cells = costmap.cellDistance(cfg.inflation_radius);
+  // Costmap2D::cellDistance converts to unsigned, which overflows for a very large radius.
+  const double radius_cells = std::max(0.0, std::ceil(cfg.inflation_radius / resolution));
   for (std::size_t i = 0; i < lethal_distance.size(); ++i) {
     const double d = lethal_distance[i];
     if (d > radius_cells) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <utility>
 
 #include "tf2/utils.h"
@@ -25,7 +26,11 @@ bool finitePose(const geometry_msgs::msg::PoseStamped& pose, double& yaw) {
 }  // namespace
 
 SpinCollision::SpinCollision(std::shared_ptr<CollisionCheck> checker)
-    : checker_(std::move(checker)) {}
+    : checker_(std::move(checker)) {
+  if (!checker_) {
+    throw std::invalid_argument("SpinCollision: no footprint checker");
+  }
+}
 
 // Walks from 0 towards `limit` (signed) in kAngleStep steps, the last one clipped, and returns
 // the last offset that is still free.

@@ -118,3 +118,9 @@ TEST(CollisionCheck, FlagNeverChangesTheAnswer) {
     EXPECT_EQ(checker.isCollisionFreePose(p, true), checker.isCollisionFreePose(p, false));
   }
 }
+
+TEST(CollisionCheck, MissingMapIsRejectedAtConstruction) {
+  EXPECT_THROW(Collision::CollisionCheck(nullptr), std::invalid_argument);
+  EXPECT_THROW(Collision::CollisionCheck(std::make_shared<GridMapROS>(nullptr, std::string("map"))),
+               std::invalid_argument);
+}

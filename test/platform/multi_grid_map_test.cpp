@@ -232,3 +232,25 @@ TEST(MultiGridMapConstruction, RejectsBadInput) {
   EXPECT_THROW(MultiGridMap(nav2_costmap_2d::Costmap2D(3, 3, 0.1, 0, 0), nan_clearance),
                std::invalid_argument);
 }
+
+TEST(MultiGridMapCost, HugeInflationRadiusInflatesEverythingWithoutOverflow) {
+  GridMapConfig config;
+  config.inflation.enabled = true;
+  config.inflation.inflation_radius = 1e12;
+  config.inflation.cost_scaling_factor = 0.0;
+  MultiGridMap map(orvik_test::costmapFromAscii({"#....", ".....", "....?"}, 0.05), config);
+  EXPECT_EQ(map.getCost(4, 2, false), 252u);  // factor exp(0): the highest non-inscribed cost
+  EXPECT_EQ(map.getCost(4, 0, false), 255u);  // unknown keeps its value below 253
+  EXPECT_TRUE(map.isObstacle(4, 0));
+}
+
+TEST(MultiGridMapCost, InscribedRadiusComesFromFootprintWhenUnset) {
+  std::vector<std::string> rows(1, std::string(12, '.'));
+  rows[0][0] = '#';
+  GridMapConfig config;
+  config.robot_radius = 0.15;
+  config.inflation.enabled = true;
+  MultiGridMap map(orvik_test::costmapFromAscii(rows, 0.05), config);
+  EXPECT_EQ(map.getCost(2, 0, false), 253u);  // 0.1 m, inside the 0.15 m radius
+  EXPECT_LT(map.getCost(4, 0, false), 253u);
+}

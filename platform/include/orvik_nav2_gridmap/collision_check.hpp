@@ -14,6 +14,7 @@ namespace Collision {
 /// concave ones); a point robot covers the cell it stands in.
 class CollisionCheck {
  public:
+  /// @throw std::invalid_argument when the map or its layers are missing.
   explicit CollisionCheck(std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map);
 
   /// @param flag hint that this is the first check of a sweep; never changes the answer.

@@ -10,7 +10,7 @@ namespace orvik_nav2_gridmap {
 /// Inflation as Nav2's inflation layer computes it, applied once when the map is built.
 struct InflationConfig {
   bool enabled{false};
-  double inscribed_radius{0.0};   // metres
+  double inscribed_radius{0.0};   // metres; 0 takes it from the footprint
   double inflation_radius{0.55};  // metres
   double cost_scaling_factor{3.0};
 };

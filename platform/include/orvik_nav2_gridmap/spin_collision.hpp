@@ -13,6 +13,7 @@ class SpinCollision {
  public:
   static constexpr double kAngleStep = 0.017453292519943295;  // one degree
 
+  /// @throw std::invalid_argument for a null checker.
   explicit SpinCollision(std::shared_ptr<CollisionCheck> checker);
 
   /// Free rotation range at the pose (world coordinates), relative to its heading:
@@ -29,7 +30,8 @@ class SpinCollision {
                     const geometry_msgs::msg::PoseStamped& to, double& cw, double& ccw);
 
   /// Rotating in place at the pose (world coordinates) over [min_angle, max_angle] relative to
-  /// its heading touches no obstacle.
+  /// its heading touches no obstacle. A reversed range is read as [max_angle, min_angle]; a
+  /// range longer than a full turn is checked as one full turn. Non-finite input gives false.
   bool isCollisionFree(const geometry_msgs::msg::PoseStamped& pose, double min_angle,
                        double max_angle);
 
