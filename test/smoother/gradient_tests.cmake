@@ -9,3 +9,7 @@ orvik_add_test(path_smoother_test
 orvik_add_test(path_smoother_run_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_run_test.cpp
   LIBS orvik_gradient_smoother_objects)
+# Plans its paths with the A* planner over a map of the shared folder.
+orvik_add_test(path_smoother_real_map_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_real_map_test.cpp
+  LIBS orvik_gradient_smoother_objects orvik_astar2_planner_objects)
