@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
 #include <string>
 
 #include "nav2_costmap_2d/cost_values.hpp"
@@ -220,4 +223,15 @@ TEST(LoadMovingAiMap, SharedMapsGiveThePublishedCellCounts) {
     }
     EXPECT_EQ(free_cells, e.free);
   }
+}
+
+TEST(LoadRosMap, SixteenBitLabelImagesCarryLargeLabels) {
+  orvik_test::TempDir tmp;
+  tmp.writePgm("m.pgm", {{254, 254}, {254, 254}});
+  cv::Mat labels(2, 2, CV_16UC1, cv::Scalar(0));
+  labels.at<uint16_t>(0, 1) = 40000;  // top right
+  ASSERT_TRUE(cv::imwrite(tmp.path() + "/labels.png", labels));
+  const auto map = loadRosMap(tmp.write("m.yaml", kMapYaml), {}, tmp.path() + "/labels.png");
+  EXPECT_EQ(map->getMultiGridMap()->getPriorityPassageLabel(1, 1), 40000);
+  EXPECT_EQ(map->getMultiGridMap()->getPriorityPassageLabel(1, 0), 0);
 }

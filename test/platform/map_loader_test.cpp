@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
 #include <array>
 #include <cmath>
 #include <string>
@@ -230,4 +233,34 @@ TEST(CostmapFromOccupancyGrid, RejectsInconsistentGrids) {
   grid.data.assign(6, 0);
   grid.info.resolution = -0.1f;
   EXPECT_THROW(orvik_nav2_gridmap::costmapFromOccupancyGrid(grid), MapLoadError);
+}
+
+TEST(LoadOccupancyGrid, PngAlphaCountsInTrinaryAndMarksScaleUnknown) {
+  orvik_test::TempDir tmp;
+  // BGRA: opaque black, transparent black, opaque white, half-transparent white.
+  cv::Mat image(1, 4, CV_8UC4);
+  image.at<cv::Vec4b>(0, 0) = {0, 0, 0, 255};
+  image.at<cv::Vec4b>(0, 1) = {0, 0, 0, 0};
+  image.at<cv::Vec4b>(0, 2) = {255, 255, 255, 255};
+  image.at<cv::Vec4b>(0, 3) = {255, 255, 255, 128};
+  ASSERT_TRUE(cv::imwrite(tmp.path() + "/a.png", image));
+  // Trinary: shade = mean(R, G, B, alpha) / 255.
+  const auto trinary = loadOccupancyGrid(tmp.write("t.yaml", mapYaml("a.png")));
+  // black opaque: shade 0.25 -> occ 0.75 occupied; transparent black: shade 0 -> occupied;
+  // white opaque: shade 1 -> free; white at alpha 128: shade 0.876 -> occ 0.124 free.
+  EXPECT_EQ(trinary.data, (std::vector<int8_t>{100, 100, 0, 0}));
+  const auto scale = loadOccupancyGrid(tmp.write("s.yaml", mapYaml("a.png", "mode: scale\n")));
+  EXPECT_EQ(scale.data, (std::vector<int8_t>{100, -1, 0, -1}));
+}
+
+TEST(LoadOccupancyGrid, HomeRelativeYamlPathIsExpanded) {
+  orvik_test::TempDir tmp;
+  tmp.writePgm("m.pgm", {{0, 254}});
+  tmp.write("m.yaml", mapYaml("m.pgm"));
+  const char* old_home = std::getenv("HOME");
+  const std::string saved = old_home ? old_home : "";
+  setenv("HOME", tmp.path().c_str(), 1);
+  const auto grid = loadOccupancyGrid("~/m.yaml");
+  old_home ? setenv("HOME", saved.c_str(), 1) : unsetenv("HOME");
+  EXPECT_EQ(grid.data, (std::vector<int8_t>{100, 0}));
 }

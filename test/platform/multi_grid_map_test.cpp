@@ -254,3 +254,47 @@ TEST(MultiGridMapCost, InscribedRadiusComesFromFootprintWhenUnset) {
   EXPECT_EQ(map.getCost(2, 0, false), 253u);  // 0.1 m, inside the 0.15 m radius
   EXPECT_LT(map.getCost(4, 0, false), 253u);
 }
+
+TEST(MultiGridMapCost, InflationMatchesBruteForceOnRandomMaps) {
+  GridMapConfig config;
+  config.inflation.enabled = true;
+  config.inflation.inscribed_radius = 0.12;
+  config.inflation.inflation_radius = 0.4;
+  config.inflation.cost_scaling_factor = 4.0;
+  for (unsigned int seed = 30; seed < 34; ++seed) {
+    auto costmap = orvik_test::randomCostmap(25, 18, 0.03, seed, 0.05);
+    // Sprinkle unknown and mid costs to exercise the merge rules.
+    for (unsigned int i = 0; i < 25 * 18; i += 7) {
+      if (costmap.getCost(i) == 0) {
+        costmap.getCharMap()[i] = i % 2 ? nav2_costmap_2d::NO_INFORMATION : 100;
+      }
+    }
+    MultiGridMap map(costmap, config);
+    for (unsigned int y = 0; y < 18; ++y) {
+      for (unsigned int x = 0; x < 25; ++x) {
+        const double d_m = bruteForceDistance(25, 18, 0.05, x, y, [&](unsigned ox, unsigned oy) {
+          return costmap.getCost(ox, oy) == nav2_costmap_2d::LETHAL_OBSTACLE;
+        });
+        const unsigned char old_cost = costmap.getCost(x, y);
+        unsigned int expected = old_cost;
+        // Nav2 inflates every cell within cellDistance(inflation_radius) cells.
+        if (d_m / 0.05 <= std::ceil(0.4 / 0.05) + 1e-9) {
+          unsigned int inflated = 0;
+          if (d_m == 0.0) {
+            inflated = 254;
+          } else if (d_m <= 0.12) {
+            inflated = 253;
+          } else {
+            inflated = static_cast<unsigned char>(252 * std::exp(-4.0 * (d_m - 0.12)));
+          }
+          if (old_cost == nav2_costmap_2d::NO_INFORMATION) {
+            expected = inflated >= 253 ? inflated : old_cost;
+          } else {
+            expected = std::max<unsigned int>(old_cost, inflated);
+          }
+        }
+        EXPECT_EQ(map.getCost(x, y, false), expected) << seed << ": " << x << "," << y;
+      }
+    }
+  }
+}
