@@ -1,0 +1,58 @@
+#include <cmath>
+#include <stdexcept>
+
+#include "nav2_core/exceptions.hpp"
+#include "orvik_nav2_planner/orvik_constrained_smoother.hpp"
+#include "orvik_plan/post_steps.hpp"
+#include "orvik_plan/tool_error.hpp"
+#include "rclcpp/exceptions.hpp"
+
+namespace orvik_plan {
+
+StepOutcome runConstrainedStep(const PostConfig& config, const PostContext& context,
+                               const std::vector<PathRecord>& paths) {
+  StepOutcome outcome;
+  outcome.name = "constrained";
+  auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>(
+      "orvik_plan", rclcpp::NodeOptions().parameter_overrides(config.constrained_parameters));
+  orvik_nav2_planner::OrvikConstrainedSmoother smoother;
+  try {
+    smoother.configure(node, "constrained_smoother");
+  } catch (const rclcpp::exceptions::InvalidParameterTypeException& e) {
+    throw ToolError(std::string("constrained_smoother: ") + e.what());
+  } catch (const std::runtime_error& e) {
+    throw ToolError(std::string("constrained_smoother: ") + e.what());
+  }
+  const auto costmap = context.map->getMultiGridMap()->getCostmap();
+  for (const PathRecord& in : paths) {
+    nav_msgs::msg::Path path;
+    path.header.frame_id = context.map->getGlobalFrame();
+    path.poses = in.poses;
+    // Grid paths carry no headings between their ends, and the smoother reads the driving
+    // direction from them: give each pose the heading towards the next, as a planner plugin
+    // would. The last pose keeps its heading (written yaw-only: a cut pose carries the turning
+    // angle in its x component).
+    if (!path.poses.empty()) {
+      auto& last = path.poses.back().pose.orientation;
+      const double last_yaw = 2.0 * std::atan2(last.z, last.w);
+      orientAlongPath(path.poses);
+      path.poses.back().pose.orientation = yawToQuaternion(last_yaw);
+    }
+    PathRecord out = in;
+    try {
+      smoother.smooth(costmap, path, rclcpp::Duration::from_seconds(config.constrained_max_time));
+      out.poses = path.poses;
+    } catch (nav2_core::PlannerException* e) {
+      outcome.ok = false;
+      outcome.notes.push_back(in.role + ": " + e->what() + "; kept as it was");
+      delete e;
+    } catch (const std::exception& e) {
+      outcome.ok = false;
+      outcome.notes.push_back(in.role + ": " + e.what() + "; kept as it was");
+    }
+    outcome.paths.push_back(std::move(out));
+  }
+  return outcome;
+}
+
+}  // namespace orvik_plan
