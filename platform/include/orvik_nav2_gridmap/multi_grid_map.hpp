@@ -28,7 +28,10 @@ class MultiGridMap {
   MultiGridMap(const nav2_costmap_2d::Costmap2D& costmap, const GridMapConfig& config,
                std::vector<int> passage_labels = {}, std::vector<uint8_t> extra_cost = {});
 
+  /// The master costmap (a copy of the one given, inflated when enabled). Shared with every
+  /// caller: treat it as read-only, the other layers were computed from it.
   std::shared_ptr<nav2_costmap_2d::Costmap2D> getCostmap() const;
+  /// The configuration the layers were built with.
   const GridMapConfig& getConfig() const;
 
   /// Master cost of the cell (after inflation, when enabled); with flag set, plus the extra cost
@@ -38,17 +41,22 @@ class MultiGridMap {
   /// (exact Euclidean distance transform, computed once). Without any obstacle on the map every
   /// cell answers the map's diagonal length.
   double getDistance(unsigned int x, unsigned int y) const;
-  /// Off the map, an obstacle cell, or closer to an obstacle than the level's clearance.
+  /// Off the map, an obstacle cell, or closer to an obstacle than the level's clearance
+  /// (danger_clearances; levels past the end use the last entry, negative levels the first).
   bool inDanger(unsigned int x, unsigned int y, int level) const;
   /// Lethal, or unknown when unknown cells are obstacles.
   bool isObstacle(unsigned int x, unsigned int y) const;
 
+  /// Whether any cell carries a passage label > 0.
   bool hasPriorityPassage() const;
+  /// Number of distinct labels > 0.
   int getPriorityPassageLabelCount() const;
+  /// Label of the cell's passage; 0 for none, for negative labels and off the map.
   int getPriorityPassageLabel(unsigned int x, unsigned int y) const;
   /// Labelled and not in danger at that level.
   bool inPriorityPassage(unsigned int x, unsigned int y, int level) const;
-  /// Distance in metres to the nearest cell outside the cell's passage (0 outside passages).
+  /// Distance in metres to the nearest cell outside the cell's passage, cells off the map
+  /// counting as outside (0 outside passages).
   float getPriorityPassageBoundaryDist(unsigned int x, unsigned int y) const;
 
  private:
