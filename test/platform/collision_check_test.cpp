@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <thread>
 
 #include "platform/collision_oracle.hpp"
 #include "support/grid_fixtures.hpp"
@@ -123,4 +124,36 @@ TEST(CollisionCheck, MissingMapIsRejectedAtConstruction) {
   EXPECT_THROW(Collision::CollisionCheck(nullptr), std::invalid_argument);
   EXPECT_THROW(Collision::CollisionCheck(std::make_shared<GridMapROS>(nullptr, std::string("map"))),
                std::invalid_argument);
+}
+
+TEST(CollisionCheck, SharedMapAnswersAlikeFromSeveralThreads) {
+  GridMapConfig config;
+  config.robot_radius = 0.1;
+  auto map =
+      std::make_shared<GridMapROS>(orvik_test::randomCostmap(40, 40, 0.04, 11, 0.05), config);
+  std::vector<geometry_msgs::msg::Pose2D> poses;
+  for (int i = 0; i < 400; ++i) {
+    poses.push_back(pose2d(0.05 * (i % 40) + 0.01, 0.05 * (i / 10) + 0.02, 0.3 * i));
+  }
+  Collision::CollisionCheck reference(map);
+  std::vector<bool> expected;
+  for (const auto& p : poses) {
+    expected.push_back(reference.isCollisionFreePose(p, true));
+  }
+  std::vector<std::vector<bool>> results(4);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      Collision::CollisionCheck checker(map);  // one checker per planner, one map for all
+      for (const auto& p : poses) {
+        results[t].push_back(checker.isCollisionFreePose(p, true));
+      }
+    });
+  }
+  for (auto& thread : threads) {
+    thread.join();
+  }
+  for (const auto& result : results) {
+    EXPECT_EQ(result, expected);
+  }
 }
