@@ -412,4 +412,86 @@ TEST(OrvikConstrainedSmootherSmooth, UnconfiguredSmootherIsRejected) {
             "Failed to smooth plan, the smoother is not configured.");
 }
 
+TEST(OrvikConstrainedSmootherSmooth, FreeStartHeadingTakesTheDirectionOfTheSecondPose) {
+  // The robot starts facing backwards but the path drives on forwards: with the start heading
+  // free, the first step is not a reversal and the start heading follows the path.
+  auto path = polylinePath({{0.5, 1.0}, {2.0, 1.0}}, 0.05);
+  path.poses.front().pose.orientation.z = 1.0;
+  path.poses.front().pose.orientation.w = 0.0;
+  auto smoother =
+      configured({rclcpp::Parameter(std::string(kName) + ".keep_start_orientation", false)});
+  ASSERT_TRUE(smoother->smooth(freeCostmap(), path, kTimeLimit));
+  for (size_t i = 0; i < path.poses.size(); ++i) {
+    EXPECT_NEAR(angleDiff(yawOf(path.poses[i]), 0.0), 0.0, 1e-6) << i;
+    EXPECT_NEAR(path.poses[i].pose.position.y, 1.0, 1e-6) << i;
+  }
+  // A reversal at the start would pull the second pose behind the first.
+  for (size_t i = 1; i < path.poses.size(); ++i) {
+    EXPECT_GT(path.poses[i].pose.position.x, path.poses[i - 1].pose.position.x) << i;
+  }
+}
+
+TEST(OrvikConstrainedSmootherSmooth, ShortPathKeepsItsPositionsAndGetsHeadings) {
+  // Four poses leave nothing to move between the fixed pairs at either end.
+  auto path = makePath({{0.5, 1.0, 0.0}, {0.6, 1.0, 0.0}, {0.7, 1.1, 0.0}, {0.8, 1.1, 0.5}});
+  const nav_msgs::msg::Path input = path;
+  auto smoother = configured();
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(smoother->smooth(freeCostmap(), path, kTimeLimit));
+  const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("[smoother_server]: Path too short to optimize"), std::string::npos) << log;
+  ASSERT_EQ(path.poses.size(), input.poses.size());
+  for (size_t i = 0; i < path.poses.size(); ++i) {
+    EXPECT_EQ(path.poses[i].pose.position.x, input.poses[i].pose.position.x) << i;
+    EXPECT_EQ(path.poses[i].pose.position.y, input.poses[i].pose.position.y) << i;
+  }
+  EXPECT_NEAR(yawOf(path.poses.front()), 0.0, 1e-9);
+  EXPECT_NEAR(yawOf(path.poses.back()), 0.5, 1e-9);
+  // The middle poses now head along the path instead of carrying the input's zero yaw.
+  EXPECT_GT(yawOf(path.poses[1]), 0.1);
+}
+
+TEST(OrvikConstrainedSmootherSmooth, DebugOptimizerPrintsProgressAndLogsTheReport) {
+  const auto input = polylinePath({{0.5, 1.0}, {1.0, 1.0}, {1.0, 1.5}}, 0.1);
+  for (bool debug : {false, true}) {
+    auto smoother =
+        configured({rclcpp::Parameter(std::string(kName) + ".optimizer.debug_optimizer", debug)});
+    auto path = input;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(smoother->smooth(freeCostmap(), path, kTimeLimit));
+    const std::string progress = testing::internal::GetCapturedStdout();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(progress.find("iter"), debug ? 0u : std::string::npos) << progress;
+    EXPECT_EQ(log.find("[smoother_server]") != std::string::npos, debug) << log;
+    EXPECT_EQ(log.find("Solver Summary") != std::string::npos, debug) << log;
+  }
+}
+
+TEST(OrvikConstrainedSmootherSmooth, ZeroTimeLimitReturnsAUsablePath) {
+  auto smoother = configured();
+  auto path = polylinePath({{0.5, 1.0}, {1.0, 1.0}, {1.0, 1.5}}, 0.1);
+  const size_t count = path.poses.size();
+  ASSERT_TRUE(smoother->smooth(freeCostmap(), path, rclcpp::Duration::from_seconds(0.0)));
+  ASSERT_EQ(path.poses.size(), count);
+  for (const auto& pose : path.poses) {
+    EXPECT_TRUE(std::isfinite(pose.pose.position.x) && std::isfinite(pose.pose.position.y));
+  }
+}
+
+TEST(OrvikConstrainedSmootherSmooth, NegativeTimeLimitFailsWithoutTouchingThePath) {
+  // Ceres refuses a negative time budget, which surfaces as an unusable solution.
+  auto smoother = configured();
+  auto path = polylinePath({{0.5, 1.0}, {1.0, 1.0}, {1.0, 1.5}}, 0.1);
+  const nav_msgs::msg::Path input = path;
+  try {
+    smoother->smooth(freeCostmap(), path, rclcpp::Duration::from_seconds(-1.0));
+    ADD_FAILURE() << "did not throw";
+  } catch (nav2_core::PlannerException* e) {
+    std::unique_ptr<nav2_core::PlannerException> owned(e);
+    EXPECT_STREQ(owned->what(), "Failed to smooth plan, Ceres could not find a usable solution.");
+  }
+  EXPECT_EQ(path, input);
+}
+
 }  // namespace
