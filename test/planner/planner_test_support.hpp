@@ -80,6 +80,7 @@ struct Cell {
   int x;
   int y;
   bool operator==(const Cell& o) const { return x == o.x && y == o.y; }
+  bool operator!=(const Cell& o) const { return !(*this == o); }
 };
 
 /// Cells of a path, start first.
