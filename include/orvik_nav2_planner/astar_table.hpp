@@ -58,6 +58,7 @@ class AstarTable {
 
   bool inMap(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < size_x_ && y < size_y_; }
   AstarNode* slot(int32_t x, int32_t y);
+  bool cellInDanger(int32_t x, int32_t y, int danger_level);
 
   std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map_;
   // The grid map never swaps its layers, so the table keeps their pointer for its lifetime
@@ -69,6 +70,11 @@ class AstarTable {
   int32_t tiles_y_{0};
   std::vector<std::unique_ptr<AstarNode[]>> tiles_;
   std::size_t tile_count_{0};
+  // Answers of MultiGridMap::inDanger per cell for `danger_level_` (0 unknown, 1 usable,
+  // 2 in danger), in 1 KiB tiles beside the node tiles. A flood asks about every cell once
+  // per neighbour, eight times; the map is immutable, so the first answer stands.
+  std::vector<std::unique_ptr<uint8_t[]>> danger_tiles_;
+  int danger_level_{0};
   std::size_t node_count_{0};
 };
 

@@ -230,6 +230,8 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
 
   // The layers pointer is held for the whole search, as the neighbour walk requires.
   const std::shared_ptr<orvik_nav2_gridmap::MultiGridMap> grid = grid_;
+  // The constraint answers 0 whenever these are off; asking it per neighbour would only cost.
+  const bool consistency_on = options.use_path_consistency && options.reference_path != nullptr;
   AstarNode* goal = nullptr;
   while (goal == nullptr) {
     if (open_list_.empty()) {
@@ -256,7 +258,9 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
       }
       double step =
           (next->x != current->x && next->y != current->y) ? kDiagonalStep : kStraightStep;
-      step += path_constraint_->getPathConsistencyCost(next, options);
+      if (consistency_on) {
+        step += path_constraint_->getPathConsistencyCost(next, options);
+      }
       if (options.priority_preference) {
         step += passageStepTerm(*grid, next, options, info.target_label);
       }

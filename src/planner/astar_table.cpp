@@ -88,14 +88,17 @@ void AstarTable::getNeighbors(AstarNode* node, std::vector<AstarNode*>& neighbor
   if (node == nullptr) {
     return;
   }
-  const orvik_nav2_gridmap::MultiGridMap& grid = *grid_;
+  if (danger_level != danger_level_) {
+    std::vector<std::unique_ptr<uint8_t[]>>().swap(danger_tiles_);
+    danger_level_ = danger_level;
+  }
   for (const Offset& offset : kNeighborOffsets) {
     const int32_t nx = node->x + offset.dx;
     const int32_t ny = node->y + offset.dy;
     if (!inMap(nx, ny)) {
       continue;
     }
-    if (grid.inDanger(static_cast<unsigned int>(nx), static_cast<unsigned int>(ny), danger_level)) {
+    if (cellInDanger(nx, ny, danger_level)) {
       continue;
     }
     AstarNode* neighbor = findOrCreate(nx, ny);
@@ -104,6 +107,26 @@ void AstarTable::getNeighbors(AstarNode* node, std::vector<AstarNode*>& neighbor
     }
     neighbors.push_back(neighbor);
   }
+}
+
+bool AstarTable::cellInDanger(int32_t x, int32_t y, int danger_level) {
+  if (danger_tiles_.empty()) {
+    danger_tiles_.resize(static_cast<std::size_t>(tiles_x_) * static_cast<std::size_t>(tiles_y_));
+  }
+  std::unique_ptr<uint8_t[]>& tile =
+      danger_tiles_[static_cast<std::size_t>(y >> kTileShift) * static_cast<std::size_t>(tiles_x_) +
+                    static_cast<std::size_t>(x >> kTileShift)];
+  if (!tile) {
+    tile.reset(new uint8_t[kTileCells]());
+  }
+  uint8_t& known = tile[((y & kTileMask) << kTileShift) | (x & kTileMask)];
+  if (known == 0) {
+    known =
+        grid_->inDanger(static_cast<unsigned int>(x), static_cast<unsigned int>(y), danger_level)
+            ? 2
+            : 1;
+  }
+  return known == 2;
 }
 
 void AstarTable::backtracePath(AstarNode* node, std::vector<AstarNode*>& path) const {
@@ -120,13 +143,19 @@ void AstarTable::clear() {
   // Releasing the tiles (not just marking them free) keeps a huge search from pinning its
   // memory for the planner's lifetime.
   std::vector<std::unique_ptr<AstarNode[]>>().swap(tiles_);
+  std::vector<std::unique_ptr<uint8_t[]>>().swap(danger_tiles_);
   tile_count_ = 0;
   node_count_ = 0;
 }
 
 std::size_t AstarTable::memoryBytes() const {
-  return tile_count_ * sizeof(AstarNode) * kTileCells +
-         tiles_.capacity() * sizeof(std::unique_ptr<AstarNode[]>);
+  std::size_t danger_tiles = 0;
+  for (const auto& tile : danger_tiles_) {
+    danger_tiles += tile ? 1 : 0;
+  }
+  return tile_count_ * sizeof(AstarNode) * kTileCells + danger_tiles * kTileCells +
+         tiles_.capacity() * sizeof(std::unique_ptr<AstarNode[]>) +
+         danger_tiles_.capacity() * sizeof(std::unique_ptr<uint8_t[]>);
 }
 
 }  // namespace orvik_nav2_planner::astar2
