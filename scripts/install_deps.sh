@@ -10,6 +10,8 @@ packages=(
   libyaml-cpp-dev libabsl-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
+  # libFuzzer for scripts/fuzz.sh
+  clang libclang-rt-14-dev
 )
 
 missing=()
