@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "orvik_nav2_gridmap/map_loader.hpp"
+#include "orvik_nav2_planner/astar_options.hpp"
+#include "orvik_nav2_planner/astar_planner.hpp"
 #include "orvik_nav2_planner/deprecated/astar_planner.hpp"
 #include "orvik_nav2_planner/deprecated/fuzzy_point.hpp"
+#include "orvik_nav2_protocol/msg/path.hpp"
 #include "support/bench_maps.hpp"
 #include "support/legacy_bench_queries.hpp"
 
@@ -62,6 +65,46 @@ void runLegacyScenario(benchmark::State& state, const std::string& relative_map)
   state.counters["found"] = static_cast<double>(found);
 }
 
+// The A* planner v2 with default options (danger level 0, no cost flag, no fuzzy radius, no
+// spin or passage terms): the same request as the legacy call above.
+void runV2Generated(benchmark::State& state, MapKind kind) {
+  const auto& query = legacy_bench::generatedQuery(kind, static_cast<unsigned int>(state.range(0)));
+  orvik_nav2_planner::astar2::AstarPlanner planner("bench", query.map);
+  const orvik_nav2_planner::astar2::AstarOptions options;
+  std::size_t poses = 0;
+  for (auto _ : state) {
+    orvik_nav2_protocol::msg::Path path;
+    if (!planner.searchPath(query.start, query.goal, options, path)) {
+      state.SkipWithError("A* planner v2 found no path");
+      return;
+    }
+    poses = path.poses.size();
+    benchmark::DoNotOptimize(path.poses.data());
+  }
+  state.counters["path_poses"] = static_cast<double>(poses);
+}
+
+void runV2Scenario(benchmark::State& state, const std::string& relative_map) {
+  const auto* set = legacy_bench::scenarioSet(relative_map);
+  if (set == nullptr) {
+    state.SkipWithError("Moving AI map folder not available");
+    return;
+  }
+  orvik_nav2_planner::astar2::AstarPlanner planner("bench", set->map);
+  const orvik_nav2_planner::astar2::AstarOptions options;
+  std::size_t found = 0;
+  for (auto _ : state) {
+    found = 0;
+    for (const auto& query : set->queries) {
+      orvik_nav2_protocol::msg::Path path;
+      found += planner.searchPath(query.first, query.second, options, path) ? 1 : 0;
+      benchmark::DoNotOptimize(path.poses.data());
+    }
+  }
+  state.counters["queries"] = static_cast<double>(set->queries.size());
+  state.counters["found"] = static_cast<double>(found);
+}
+
 void BM_LegacyOpen(benchmark::State& state) {
   runLegacyGenerated(state, MapKind::kOpen);
 }
@@ -71,21 +114,54 @@ void BM_LegacyRandom(benchmark::State& state) {
 void BM_LegacyMaze(benchmark::State& state) {
   runLegacyGenerated(state, MapKind::kMaze);
 }
+void BM_AstarV2Open(benchmark::State& state) {
+  runV2Generated(state, MapKind::kOpen);
+}
+void BM_AstarV2Random(benchmark::State& state) {
+  runV2Generated(state, MapKind::kRandom);
+}
+void BM_AstarV2Maze(benchmark::State& state) {
+  runV2Generated(state, MapKind::kMaze);
+}
 
 // A 4000 x 4000 maze sends either planner through some eight million cells; with one shared
 // node per generated neighbour the legacy planner needs several GB for it, so mazes are timed
 // at 1000 only.
+// Each legacy benchmark is followed by the v2 planner on the same query.
 BENCHMARK(BM_LegacyOpen)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarV2Open)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LegacyRandom)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarV2Random)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LegacyMaze)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AstarV2Maze)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// The Moving AI maps and queries of the v2 planner's benchmark; one iteration runs the whole
+// sample, so each pair of lines compares the same requests. The legacy side takes seconds on
+// the larger maps, so it runs once.
+BENCHMARK_CAPTURE(runLegacyScenario, berlin, std::string("cities/Berlin_0_256.map"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(runV2Scenario, berlin, std::string("cities/Berlin_0_256.map"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(runLegacyScenario, newyork, std::string("cities/NewYork_1_1024.map"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(runV2Scenario, newyork, std::string("cities/NewYork_1_1024.map"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(runLegacyScenario, brc202d, std::string("dao/brc202d.map"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(runV2Scenario, brc202d, std::string("dao/brc202d.map"))
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(runLegacyScenario, maze512_2, std::string("mazes/maze512-2-0.map"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(runV2Scenario, maze512_2, std::string("mazes/maze512-2-0.map"))
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runLegacyScenario, boston512, std::string("cities/Boston_0_512.map"))
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runLegacyScenario, den312d, std::string("dao/den312d.map"))
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(runLegacyScenario, room32, std::string("rooms/32room_000.map"))
+BENCHMARK_CAPTURE(runLegacyScenario, rooms_8, std::string("rooms/8room_000.map"))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(runV2Scenario, rooms_8, std::string("rooms/8room_000.map"))
     ->Unit(benchmark::kMillisecond);
 
 // Corridor of a constraint reaching `arg` metres x 10 along a reference path with a pose every
