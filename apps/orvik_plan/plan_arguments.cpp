@@ -156,7 +156,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
                  "YAML with sections gradient_smoother, sunny_corner, constrained_smoother")
       ->group("Post-processing");
 
-  app.add_option("--out-dir", a.out_dir, "folder for plan.json, plan.png (and plan.csv)")
+  app.add_option("--out-dir", a.out_dir, "folder for plan.json and plan.png")
       ->capture_default_str()
       ->group("Output");
   app.add_option("--json", a.json_file,

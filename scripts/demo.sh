@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The README's first command: installs what is needed, builds, and runs the planning tool
+# orvik_plan without arguments on the bundled demo warehouse. The picture and the JSON of the
+# plan are left in out/ under the project root (or in $ORVIK_DEMO_DIR/out).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build_dir="${ORVIK_BUILD_DIR:-$root/build}"
+demo_dir="${ORVIK_DEMO_DIR:-$root}"
+
+"$root/scripts/install_deps.sh"
+"$root/scripts/build.sh"
+
+cd "$demo_dir"
+status=0
+"$build_dir/apps/orvik_plan" || status=$?
+
+echo
+if [[ -f "$demo_dir/out/plan.png" && -f "$demo_dir/out/plan.json" ]]; then
+  echo "Picture of the plan: $demo_dir/out/plan.png"
+  echo "Path(s) as JSON:     $demo_dir/out/plan.json"
+  echo "Next: $build_dir/apps/orvik_plan --help, and apps/README.md for your own map."
+else
+  echo "orvik_plan did not leave its picture and JSON in $demo_dir/out (exit status $status)" >&2
+fi
+exit "$status"
