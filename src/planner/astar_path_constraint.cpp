@@ -227,7 +227,7 @@ void AstarPathConstraint::buildVelConstraint(const geometry_msgs::msg::PoseStamp
 
 double AstarPathConstraint::getPathConsistencyCost(const AstarNode* node,
                                                    const AstarOptions& options) const {
-  if (!options.use_path_consistency || options.reference_path == nullptr ||
+  if (node == nullptr || !options.use_path_consistency || options.reference_path == nullptr ||
       constraint_cells_.empty()) {
     return 0.0;
   }

@@ -4,6 +4,8 @@
 #include <limits>
 #include <utility>
 
+#include "orvik/logger.hpp"
+
 namespace orvik_nav2_planner::astar2 {
 
 namespace {
@@ -49,6 +51,9 @@ geometry_msgs::msg::PoseStamped AstarSpinAnalysis::coverteToGeometryPoseStamped(
 }
 
 bool AstarSpinAnalysis::isNeedToAnalysis(const AstarNode* node) const {
+  if (node == nullptr) {
+    return false;
+  }
   const double d =
       std::hypot(center_cells_.pose.position.x - node->x, center_cells_.pose.position.y - node->y) -
       radius_;
@@ -57,6 +62,10 @@ bool AstarSpinAnalysis::isNeedToAnalysis(const AstarNode* node) const {
 
 bool AstarSpinAnalysis::setEvaluationCenterAndCheckCollision(
     const AstarNode* node, const geometry_msgs::msg::Quaternion& orientation, double radius) {
+  if (node == nullptr) {
+    ORVIK_ERROR("AstarSpinAnalysis: no evaluation centre given");
+    return false;
+  }
   direction_cache_.clear();
   radius_ = radius;
   center_cells_ = coverteToGeometryPoseStampedWithoutMap(node);

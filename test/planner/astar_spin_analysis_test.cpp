@@ -86,6 +86,8 @@ TEST(AstarSpinAnalysisRing, AnalysesFromOneUpToButExcludingThreeCellsBeyondTheRa
 TEST(AstarSpinAnalysisRing, NothingIsAnalysedBeforeACentreIsSet) {
   SpinAnalysisFixture f(openMap({}));
   EXPECT_EQ(f.analysis_.isSpinFreeDirection(f.node(11, 0)), AstarSpinAnalysis::kNotAnalysed);
+  EXPECT_EQ(f.analysis_.isSpinFreeDirection(nullptr), AstarSpinAnalysis::kNotAnalysed);
+  EXPECT_FALSE(f.analysis_.setEvaluationCenterAndCheckCollision(nullptr, yawQuaternion(0), 10.0));
   EXPECT_EQ(f.analysis_.getMinFreeAngle(), 0.0);
   EXPECT_EQ(f.analysis_.getMaxFreeAngle(), 0.0);
 }
