@@ -190,6 +190,22 @@ TEST(LegacyAstarSearch, TwoIdenticalRequestsGiveIdenticalPaths) {
   EXPECT_GT(compared, 3);
 }
 
+TEST(LegacyAstarSearch, CellFirstReachedDiagonallyTakesCheaperParentFoundLater) {
+  // Start (0, 0), costly cells B = (1, 0) (cost 100) and C = (2, 0) (cost 225), goal walled
+  // off at (4, 0) so every cell gets expanded. C is discovered diagonally from (1, 1) with
+  // g = 4 + 2 sqrt 2; B, whose key its cost inflates, is expanded later and offers
+  // g = 4 + 2 (4 being the start's straight-line offset). C is still open then.
+  auto map = orvik_test::gridMapFromAscii({"...#.", ".49#."});
+  AstarPlanner planner;
+  nav_msgs::msg::Path path;
+  EXPECT_FALSE(plan(planner, map, cellPose(map, 0, 0), cellPose(map, 4, 0), path));
+  const auto& c = planner.openNodes().at(2);
+  EXPECT_DOUBLE_EQ(c->g, 6.0);
+  ASSERT_TRUE(c->parent);
+  EXPECT_EQ(c->parent->x, 1.0);
+  EXPECT_EQ(c->parent->y, 0.0);
+}
+
 TEST(LegacyAstarSearch, ImprovedCellKeepsConsistentGAndParent) {
   // Costs in the key pull the search onto detours, so cells get discovered by long routes and
   // improved later. Whatever happened, every node's g must equal its parent's g plus one step,
