@@ -34,7 +34,8 @@ int64_t blockSide(double distance, double resolution, unsigned int size_x, unsig
 void insertCorridor(const std::vector<CellBlock>& anchors, int64_t side, unsigned int size_x,
                     unsigned int size_y, std::unordered_set<int>& cells) {
   const uint64_t map_cells = static_cast<uint64_t>(size_x) * size_y;
-  const uint64_t block_cells = static_cast<uint64_t>(side) * static_cast<uint64_t>(side);
+  // A block holds at most the map's own width and height, which keeps this product in range.
+  const uint64_t block_cells = std::min<uint64_t>(side, size_x) * std::min<uint64_t>(side, size_y);
   if (static_cast<uint64_t>(anchors.size()) * block_cells <= map_cells) {
     for (const CellBlock& anchor : anchors) {
       const int64_t x_end = std::min<int64_t>(anchor.x + side, size_x);
