@@ -1,6 +1,7 @@
 #include "orvik_plan/batch_queries.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>

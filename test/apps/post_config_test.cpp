@@ -1,6 +1,7 @@
 #include "orvik_plan/post_config.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
