@@ -1,6 +1,7 @@
 // Gradient PathSmoother: arbitrary paths, robot states and tuning (node parameters and the
 // direct config) on small maps, through the whole request: setOriginalPath, setCurrentData,
 // smoothPath, getSmoothedNavPath.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -50,9 +51,13 @@ nav_msgs::msg::Path fuzzedPath(FuzzedDataProvider& input,
   return path;
 }
 
+/// Whether the smoother can use the path: it reads x, y and the yaw (from z and w only).
 bool allFinite(const nav_msgs::msg::Path& path) {
-  for (const auto& pose : path.poses) {
-    if (!orvik_fuzz::isFinitePose(pose)) {
+  for (const auto& stamped : path.poses) {
+    const auto& pose = stamped.pose;
+    const double yaw = std::atan2(2.0 * pose.orientation.w * pose.orientation.z,
+                                  1.0 - 2.0 * pose.orientation.z * pose.orientation.z);
+    if (!std::isfinite(pose.position.x) || !std::isfinite(pose.position.y) || !std::isfinite(yaw)) {
       return false;
     }
   }

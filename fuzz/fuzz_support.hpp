@@ -217,17 +217,22 @@ inline bool samePoses(const std::vector<geometry_msgs::msg::PoseStamped>& a,
   return true;
 }
 
-/// Checks a planned grid path: every pose finite, at the centre of a cell of the map, and each
-/// cell an 8-neighbour of the one before (or the same cell).
+/// Checks a planned grid path: every position finite, at the centre of a cell of the map, each
+/// cell an 8-neighbour of the one before (or the same cell), and inner poses without heading.
 inline void checkGridPath(const std::vector<geometry_msgs::msg::PoseStamped>& poses,
                           const nav2_costmap_2d::Costmap2D& costmap, const char* what) {
   const double resolution = costmap.getResolution();
   long previous_x = 0;
   long previous_y = 0;
   for (size_t i = 0; i < poses.size(); ++i) {
-    ORVIK_FUZZ_CHECK(isFinitePose(poses[i]), "%s: pose %zu is not finite", what, i);
     const double wx = poses[i].pose.position.x;
     const double wy = poses[i].pose.position.y;
+    ORVIK_FUZZ_CHECK(std::isfinite(wx) && std::isfinite(wy) && poses[i].pose.position.z == 0.0,
+                     "%s: pose %zu is not finite or not at z 0", what, i);
+    // Only the last pose carries a heading, the caller's goal orientation as it was given.
+    const auto& q = poses[i].pose.orientation;
+    ORVIK_FUZZ_CHECK(i + 1 == poses.size() || (q.x == 0 && q.y == 0 && q.z == 0 && q.w == 1),
+                     "%s: inner pose %zu has an orientation", what, i);
     const double cx = (wx - costmap.getOriginX()) / resolution - 0.5;
     const double cy = (wy - costmap.getOriginY()) / resolution - 0.5;
     const long x = std::lround(cx);

@@ -52,7 +52,7 @@ for target in "${targets[@]}"; do
     failed+=("$target")
     tail -n 60 "$build_dir/$target.log"
   fi
-  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec)' \
+  grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::average_exec_per_sec)' \
     "$build_dir/$target.log" || true
 done
 
