@@ -176,7 +176,9 @@ cv::Mat PictureRenderer::render(const PlanReport& report) const {
   cv::Mat image = drawMap(outcome.trace_codes);
   const int thin = std::max(1, scale_ / 3);
   const int thick = std::max(2, scale_ / 2 + 1);
-  const double arrow_px = std::max(12.0, 0.6 / resolution_ * scale_);
+  // Arrows stand for a robot-sized 0.6 m, but stay visible on large maps drawn small.
+  const double arrow_px =
+      std::max({12.0, 0.6 / resolution_ * scale_, std::max(image.cols, image.rows) / 50.0});
   std::vector<LegendEntry> legend;
 
   if (!outcome.trace_codes.empty()) {
