@@ -250,3 +250,38 @@ TEST(AstarSearchTiming, SlowSearchStillReturnsItsPathAndAddsOneInfoLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AstarSearchCost, CostFlagAddsTheExtraLayerToTheHeuristic) {
+  // Extra cost 250 on column 4, rows 1 to 3; rows 0 and 4 of that column stay cheap.
+  const unsigned int sx = 9;
+  const unsigned int sy = 5;
+  std::vector<uint8_t> extra(sx * sy, 0);
+  for (unsigned int y = 1; y <= 3; ++y) {
+    extra[y * sx + 4] = 250;
+  }
+  auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
+      nav2_costmap_2d::Costmap2D(sx, sy, 0.05, 0.0, 0.0, 0), orvik_nav2_gridmap::GridMapConfig{},
+      std::vector<int>{}, extra);
+  AstarPlanner planner("cost", map);
+  auto crossing = [&](bool flag, double weight) {
+    AstarOptions options;
+    options.cost_flag = flag;
+    options.cost_weight = weight;
+    Path path;
+    EXPECT_TRUE(planner.searchPath(cellPose(map, 0, 2), cellPose(map, 8, 2), options, path));
+    for (const Cell& c : pathCells(map, path)) {
+      if (c.x == 4) {
+        return c.y;
+      }
+    }
+    return -1;
+  };
+  EXPECT_EQ(crossing(false, 1.0), 2);
+  EXPECT_EQ(crossing(true, 0.0), 2);
+  const int detour = crossing(true, 1.0);
+  EXPECT_TRUE(detour == 0 || detour == 4) << detour;
+}
+
+}  // namespace
