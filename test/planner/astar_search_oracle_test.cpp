@@ -196,3 +196,58 @@ TEST(AstarSearchOracle, RealScanMapAgreesWithBreadthFirstSearch) {
 }
 
 }  // namespace
+
+namespace {
+
+// With map costs in the heuristic the priority is inconsistent, so nodes are often reached
+// again more cheaply after they were opened. Every node still open at the end must then hold
+// the cheapest cost offered by any expanded neighbour, with that neighbour as its parent.
+TEST(AstarSearchOracle, OpenNodesKeepTheCheapestCostOfferedByExpandedNeighbours) {
+  std::mt19937 rng(8);
+  for (unsigned int seed = 0; seed < 20; ++seed) {
+    nav2_costmap_2d::Costmap2D costmap(30, 30, 0.05, 0.0, 0.0, 0);
+    for (unsigned int y = 0; y < 30; ++y) {
+      for (unsigned int x = 0; x < 30; ++x) {
+        const unsigned int r = rng() % 100;
+        costmap.setCost(
+            x, y,
+            r < 15 ? nav2_costmap_2d::LETHAL_OBSTACLE : static_cast<unsigned char>(rng() % 200));
+      }
+    }
+    costmap.setCost(0, 0, 0);
+    costmap.setCost(29, 29, 0);
+    auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
+        costmap, orvik_nav2_gridmap::GridMapConfig{});
+    AstarPlanner planner("reopen", map);
+    AstarOptions options;
+    options.cost_weight = 0.05;
+    Path path;
+    planner.searchPath(cellPose(map, 0, 0), cellPose(map, 29, 29), options, path);
+    const auto& table = *planner.getTable();
+    for (int y = 0; y < 30; ++y) {
+      for (int x = 0; x < 30; ++x) {
+        const AstarNode* node = table.find(x, y);
+        if (node == nullptr || !node->opened || node->closed) {
+          continue;
+        }
+        double best = std::numeric_limits<double>::infinity();
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) {
+            const AstarNode* k = table.find(x + dx, y + dy);
+            if ((dx == 0 && dy == 0) || k == nullptr || !k->closed) {
+              continue;
+            }
+            best = std::min(best, k->g + ((dx != 0 && dy != 0) ? 1.414 : 1.0));
+          }
+        }
+        ASSERT_NE(node->parent, nullptr);
+        EXPECT_TRUE(node->parent->closed);
+        EXPECT_NEAR(node->g, best, 1e-9) << "seed " << seed << " at " << x << "," << y;
+        const bool diagonal = node->parent->x != x && node->parent->y != y;
+        EXPECT_NEAR(node->g, node->parent->g + (diagonal ? 1.414 : 1.0), 1e-9);
+      }
+    }
+  }
+}
+
+}  // namespace
