@@ -84,6 +84,19 @@ PlanOutcome LegacyRunner::run(const geometry_msgs::msg::PoseStamped& start,
   outcome.search_time_ms = std::chrono::duration<double, std::milli>(end - begin).count();
   outcome.nodes_expanded = planner_.closedNodes().size();
   outcome.nodes_opened = planner_.openNodes().size();
+  // The legacy planner keeps no trace image; its node table shows the same thing.
+  const auto costmap = map_->getMultiGridMap()->getCostmap();
+  const int size_x = static_cast<int>(costmap->getSizeInCellsX());
+  const int size_y = static_cast<int>(costmap->getSizeInCellsY());
+  outcome.trace_codes = cv::Mat::zeros(size_y, size_x, CV_8UC1);
+  for (const auto& entry : planner_.openNodes()) {
+    const auto& node = entry.second;
+    const int x = static_cast<int>(node->x);
+    const int y = static_cast<int>(node->y);
+    if (x >= 0 && y >= 0 && x < size_x && y < size_y) {
+      outcome.trace_codes.at<uint8_t>(y, x) = 127;
+    }
+  }
   if (outcome.found) {
     outcome.paths.push_back({"direct", path.poses, std::nullopt});
   } else {

@@ -52,7 +52,8 @@ struct PlanOutcome {
   std::optional<geometry_msgs::msg::PoseStamped> used_goal;
   /// Turn-around poses published as telemetry during the request.
   PoseList turn_around_poses;
-  /// Colour codes of the search trace (CV_8UC1, row = cell row); empty for the legacy planner.
+  /// Colour codes of the search trace (CV_8UC1, row = cell row); for the legacy planner, its
+  /// discovered cells.
   cv::Mat trace_codes;
 };
 

@@ -250,6 +250,8 @@ TEST_F(OrvikPlanSharedMap, LegacyPathMatchesTheLibrary) {
   const auto json = readJson(dir_.path() / "out" / "plan.json");
   expectSamePoses(json["planner_paths"][0], expected.poses);
   EXPECT_NEAR(json["planner_paths"][0]["poses"].back()["yaw"].get<double>(), 1.0, 1e-9);
+  EXPECT_EQ(json["nodes_expanded"].get<std::size_t>(), planner.closedNodes().size());
+  EXPECT_EQ(json["nodes_opened"].get<std::size_t>(), planner.openNodes().size());
 }
 
 }  // namespace
