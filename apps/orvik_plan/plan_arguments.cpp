@@ -1,5 +1,6 @@
 #include "orvik_plan/plan_arguments.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -187,8 +188,24 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
       ->check(CLI::PositiveNumber)
       ->group("Batch");
 
+  bool demo = false;
+  app.add_flag("--demo", demo,
+               "run the bundled demo (what no arguments do); output options still apply")
+      ->group("Request");
+
   try {
     app.parse(argc, argv);
+    if (demo) {
+      // Keep only the output choices; the request is the demo's.
+      PlanArguments d = demoArguments();
+      d.out_dir = a.out_dir;
+      d.json_file = a.json_file;
+      d.csv_file = a.csv_file;
+      d.png_file = a.png_file;
+      d.no_png = a.no_png;
+      d.png_scale = a.png_scale;
+      a = d;
+    }
     validate(a);
   } catch (const CLI::CallForHelp&) {
     out << app.help();

@@ -79,6 +79,19 @@ TEST(OrvikPlanDemo, WithoutArgumentsWritesJsonAndAPictureOfTheMapSize) {
   EXPECT_FALSE(json["steps"][1]["cut_poses"].empty());
 }
 
+TEST(OrvikPlanDemo, DemoFlagKeepsTheOutputChoices) {
+  TempDir dir;
+  const ToolRun run = runTool(
+      {"--demo", "--out-dir", "elsewhere", "--png-scale", "1", "--csv", "r.csv"}, dir.path());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const cv::Mat picture = cv::imread((dir.path() / "elsewhere" / "plan.png").string());
+  EXPECT_EQ(picture.cols, 240);
+  EXPECT_EQ(picture.rows, 160);
+  EXPECT_EQ(readJson(dir.path() / "elsewhere" / "plan.json")["request"]["request"], "paths");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "r.csv"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out"));
+}
+
 TEST(OrvikPlanDemo, PathsRequestMatchesTheLibrarysSearchPaths) {
   TempDir dir;
   const DemoMap demo;
