@@ -97,8 +97,9 @@ std::shared_ptr<GridMapROS> loadMovingAiMap(const std::string& map_path,
     fail(map_path, "expected the 'map' line after the header");
   }
 
-  nav2_costmap_2d::Costmap2D costmap(width, height, resolution, 0.0, 0.0,
-                                     nav2_costmap_2d::FREE_SPACE);
+  // The rows are read and checked before the costmap exists: a header alone must not make the
+  // loader allocate what the file does not hold (65535 x 65535 cells would be 4 GB).
+  std::vector<unsigned char> costs;
   for (unsigned int row = 0; row < height; ++row) {
     if (!readLine(in, line)) {
       fail(map_path,
@@ -108,20 +109,28 @@ std::shared_ptr<GridMapROS> loadMovingAiMap(const std::string& map_path,
       fail(map_path, "row " + std::to_string(row) + " has " + std::to_string(line.size()) +
                          " characters, the header says " + std::to_string(width));
     }
-    // Row 0 of the file is the top of the map, the highest y.
-    const unsigned int y = height - 1 - row;
     for (unsigned int x = 0; x < width; ++x) {
       unsigned char cost = 0;
       if (!cellCost(line[x], cost)) {
         fail(map_path, "unknown character '" + std::string(1, line[x]) + "' at column " +
                            std::to_string(x) + " of row " + std::to_string(row));
       }
-      costmap.setCost(x, y, cost);
+      costs.push_back(cost);
     }
   }
   while (readLine(in, line)) {
     if (!line.empty()) {
       fail(map_path, "has more rows than the header's height " + std::to_string(height));
+    }
+  }
+
+  nav2_costmap_2d::Costmap2D costmap(width, height, resolution, 0.0, 0.0,
+                                     nav2_costmap_2d::FREE_SPACE);
+  for (unsigned int row = 0; row < height; ++row) {
+    // Row 0 of the file is the top of the map, the highest y.
+    const unsigned int y = height - 1 - row;
+    for (unsigned int x = 0; x < width; ++x) {
+      costmap.setCost(x, y, costs[static_cast<std::size_t>(row) * width + x]);
     }
   }
   try {
