@@ -1,5 +1,6 @@
 #include "orvik_nav2_planner/orvik_constrained_smoother.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
@@ -69,7 +70,11 @@ bool OrvikConstrainedSmoother::smooth(std::shared_ptr<nav2_costmap_2d::Costmap2D
 
   smoother_params_.max_time = max_time.seconds();
 
-  if (!smoother_->smooth(path_world, start_dir, end_dir, costmap.get(), smoother_params_)) {
+  // Poses far out (1e300 m) overflow the residuals; the solver may then stop on non-finite
+  // positions and still report success. Such a result is no usable solution either.
+  if (!smoother_->smooth(path_world, start_dir, end_dir, costmap.get(), smoother_params_) ||
+      !std::all_of(path_world.begin(), path_world.end(),
+                   [](const Eigen::Vector3d& point) { return point.allFinite(); })) {
     ORVIK_WARN("{}: failed to smooth plan, Ceres could not find a usable solution to optimize.",
                name_);
     // Thrown by pointer as Nav2's constrained smoother plugin does; callers catch the pointer.

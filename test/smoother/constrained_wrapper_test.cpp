@@ -390,6 +390,25 @@ TEST(OrvikConstrainedSmootherSmooth, NonFinitePoseIsRejectedWithoutTouchingThePa
             "Failed to smooth plan, a pose is not finite.");
 }
 
+TEST(OrvikConstrainedSmootherSmooth, FarOutPoseFailsLikeAFailedSolveWithoutTouchingThePath) {
+  // Found by fuzzing: a finite but absurd coordinate overflowed the optimisation and the
+  // smoother handed back non-finite poses as a success.
+  auto smoother =
+      configured({rclcpp::Parameter(std::string(kName) + ".path_upsampling_factor", 2),
+                  rclcpp::Parameter(std::string(kName) + ".reversing_enabled", false),
+                  rclcpp::Parameter(std::string(kName) + ".keep_goal_orientation", false),
+                  rclcpp::Parameter(std::string(kName) + ".keep_start_orientation", false),
+                  rclcpp::Parameter(std::string(kName) + ".minimum_turning_radius", 30.8),
+                  rclcpp::Parameter(std::string(kName) + ".w_curve", 12.67),
+                  rclcpp::Parameter(std::string(kName) + ".w_cost", 30.8),
+                  rclcpp::Parameter(std::string(kName) + ".optimizer.max_iterations", 29)});
+  auto path = makePath({{-1.85, 9.53, 0.0}, {-1.85, 9.53, 0.0}, {-1e300, 9.53, 0.0}});
+  const nav_msgs::msg::Path input = path;
+  EXPECT_EQ(smoothExpectingPlannerException(*smoother, freeCostmap(), path),
+            "Failed to smooth plan, Ceres could not find a usable solution.");
+  EXPECT_EQ(path, input);
+}
+
 TEST(OrvikConstrainedSmootherSmooth, MissingOrEmptyCostmapIsRejected) {
   auto smoother = configured();
   auto path = polylinePath({{0.5, 1.0}, {2.0, 1.0}}, 0.1);
