@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "fuzz_support.hpp"
@@ -58,6 +60,12 @@ std::shared_ptr<rclcpp_lifecycle::LifecycleNode> fuzzedNode(FuzzedDataProvider& 
   // The iteration limit is the caller's time budget; a small one keeps runs fast.
   overrides.emplace_back(prefix + "optimizer.max_iterations",
                          input.ConsumeIntegralInRange<int>(-1, 30));
+  if (std::getenv("ORVIK_FUZZ_VERBOSE") != nullptr) {
+    for (const auto& parameter : overrides) {
+      std::fprintf(stderr, "parameter %s = %s\n", parameter.get_name().c_str(),
+                   parameter.value_to_string().c_str());
+    }
+  }
   rclcpp::NodeOptions options;
   options.parameter_overrides(overrides);
   return std::make_shared<rclcpp_lifecycle::LifecycleNode>("fuzz_constrained", options);
@@ -112,6 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   nav_msgs::msg::Path path = fuzzedPath(input, costmap ? *costmap : nav2_costmap_2d::Costmap2D());
   const nav_msgs::msg::Path original = path;
+  if (std::getenv("ORVIK_FUZZ_VERBOSE") != nullptr) {
+    for (const auto& stamped : path.poses) {
+      const auto& pose = stamped.pose;
+      std::fprintf(stderr, "pose %.17g %.17g yaw %.17g\n", pose.position.x, pose.position.y,
+                   tf2::getYaw(pose.orientation));
+    }
+  }
   const rclcpp::Duration max_time =
       rclcpp::Duration::from_seconds(input.ConsumeFloatingPointInRange(-0.01, 0.05));
   try {
