@@ -184,15 +184,15 @@ void AstarPlanner::populateNormalSearchInfo(SearchInfo& info) {
     return search.goal != nullptr && node->x == search.goal->x && node->y == search.goal->y;
   };
   // Raw pointers: the planner owns these collaborators and outlives every search it runs.
-  const orvik_nav2_gridmap::MultiGridMap* grid = grid_.get();
   AstarSpinAnalysis* spin = spin_analysis_.get();
   orvik_trace::TraceMat* trace = trace_->getTraceMat().get();
-  info.heuristic = [grid, spin, trace](const SearchInfo& search, const AstarNode* node, double& h) {
+  const CellCosts costs = cellCosts();
+  info.heuristic = [costs, spin, trace](const SearchInfo& search, const AstarNode* node,
+                                        double& h) {
     const AstarOptions& options = search.options;
     const double dx = search.goal ? static_cast<double>(node->x - search.goal->x) : 0.0;
     const double dy = search.goal ? static_cast<double>(node->y - search.goal->y) : 0.0;
-    h = options.cost_weight * grid->getCost(static_cast<unsigned int>(node->x),
-                                            static_cast<unsigned int>(node->y), options.cost_flag) +
+    h = options.cost_weight * costs.at(node->x, node->y, options.cost_flag) +
         std::sqrt(dx * dx + dy * dy);
     if (options.check_spin_direction || options.search_spin_free_point) {
       const int rating = spin->isSpinFreeDirection(node);
@@ -223,6 +223,12 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
   path.start_spin_blocked = !can_spin;
 
   orvik_trace::TraceMat& trace = *trace_->getTraceMat();
+  // Colouring every opened cell through the image's methods costs two calls into the tools
+  // library per push; its rows are the map's, so the codes are written in place instead.
+  const int32_t size_x = table_->sizeX();
+  uint8_t* trace_codes = trace.getMat().cols == size_x && trace.getMat().rows == table_->sizeY()
+                             ? trace.codeData()
+                             : nullptr;
   const OpenEntryAbove above;
   info.start->opened = true;
   open_list_.push_back({0.0, info.start});
@@ -250,9 +256,11 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
       break;
     }
 
-    neighbors_.clear();
-    table_->getNeighbors(current, neighbors_, info.skip_neighbor, options.danger_level);
-    for (AstarNode* next : neighbors_) {
+    AstarNode* neighbors[8];
+    const std::size_t neighbor_count =
+        table_->collectNeighbors(current, neighbors, info.skip_neighbor, options.danger_level);
+    for (std::size_t n = 0; n < neighbor_count; ++n) {
+      AstarNode* next = neighbors[n];
       if (next->closed) {
         continue;
       }
@@ -279,7 +287,12 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
         next->opened = true;
         open_list_.push_back({next->g + h, next});
         std::push_heap(open_list_.begin(), open_list_.end(), above);
-        if (trace.getMatColor(cellOf(next)) == 0) {
+        if (trace_codes != nullptr) {
+          uint8_t& code = trace_codes[static_cast<std::size_t>(next->y) * size_x + next->x];
+          if (code == 0) {
+            code = static_cast<uint8_t>(trace_code::kOpened);
+          }
+        } else if (trace.getMatColor(cellOf(next)) == 0) {
           trace.setMatPointColor(cellOf(next), trace_code::kOpened);
         }
       }
@@ -359,6 +372,14 @@ void AstarPlanner::convertToPathMsgAndPopulation(const SearchInfo& info,
   if (!path.poses.empty()) {
     path.poses.back().pose.orientation = info.goal_orientation;
   }
+}
+
+AstarPlanner::CellCosts AstarPlanner::cellCosts() const {
+  CellCosts costs;
+  costs.master = costmap_->getCharMap();
+  costs.extra = grid_->extraCosts();
+  costs.size_x = costmap_->getSizeInCellsX();
+  return costs;
 }
 
 int AstarPlanner::findNearestPassageLabel(const AstarNode* node) const {

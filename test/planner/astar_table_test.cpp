@@ -72,6 +72,51 @@ TEST(AstarTable, DangerousNeighbourIsNeitherReturnedNorCreatedAtThatLevelOnly) {
   EXPECT_NE(table.find(3, 2), nullptr);
 }
 
+// The table reads the map's danger ranks when it has them and asks inDanger when it has not
+// (more than 254 distinct clearances); either way the neighbours must be exactly the in-map
+// 8-neighbours that inDanger calls usable, in the fixed order.
+TEST(AstarTable, NeighboursAreTheUsableCellsWithAndWithoutDangerRanks) {
+  const std::vector<std::pair<int, int>> order = {{-1, 0}, {-1, 1}, {-1, -1}, {0, 1},
+                                                  {0, -1}, {1, 0},  {1, 1},   {1, -1}};
+  std::vector<double> many_clearances = {0.07, 0.0, 0.12};
+  for (int i = 0; i < 300; ++i) {
+    many_clearances.push_back(0.2 + 0.001 * i);
+  }
+  for (unsigned int seed = 1; seed <= 4; ++seed) {
+    const auto costmap = orvik_test::randomCostmap(11 + seed, 9, 0.15, seed);
+    for (const auto& clearances : {std::vector<double>{0.07, 0.0, 0.12}, many_clearances}) {
+      orvik_nav2_gridmap::GridMapConfig config;
+      config.danger_clearances = clearances;
+      auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmap, config);
+      const auto& grid = *map->getMultiGridMap();
+      ASSERT_EQ(grid.dangerRanks() == nullptr, clearances.size() > 254);
+      AstarTable table(map);
+      const int size_x = table.sizeX();
+      const int size_y = table.sizeY();
+      for (int level : {0, 1, 2, 7, 1, -3}) {
+        for (int y = 0; y < size_y; ++y) {
+          for (int x = 0; x < size_x; ++x) {
+            AstarNode* centre = table.findOrCreate(x, y);
+            std::vector<std::pair<int, int>> expected;
+            for (const auto& [dx, dy] : order) {
+              const int nx = x + dx;
+              const int ny = y + dy;
+              if (nx >= 0 && ny >= 0 && nx < size_x && ny < size_y &&
+                  !grid.inDanger(static_cast<unsigned>(nx), static_cast<unsigned>(ny), level)) {
+                expected.emplace_back(dx, dy);
+              }
+            }
+            std::vector<AstarNode*> neighbors;
+            table.getNeighbors(centre, neighbors, nullptr, level);
+            ASSERT_EQ(offsetsOf(centre, neighbors), expected)
+                << "seed " << seed << " level " << level << " cell " << x << "," << y;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(AstarTable, SkipAllAppendsNothingButCreatesTheNodes) {
   AstarTable table(openMap(3));
   std::vector<AstarNode*> neighbors;
