@@ -13,6 +13,15 @@ using loader_support::fail;
 using loader_support::readFinite;
 using loader_support::readScalar;
 
+// YAML allows a list, a map or null as a key ("? [a, b]: 1", "~: 1"); none of them names a
+// setting, and converting one to a string would throw yaml-cpp's own exception.
+std::string readKey(const YAML::Node& key, const std::string& file, const std::string& where) {
+  if (!key.IsScalar()) {
+    fail(file, "a key " + where + "is not a plain name");
+  }
+  return key.Scalar();
+}
+
 double readLength(const YAML::Node& node, const std::string& file, const std::string& key) {
   const double value = readFinite(node, file, key);
   if (value < 0.0) {
@@ -72,7 +81,7 @@ InflationConfig readInflation(const YAML::Node& node, const std::string& file) {
   }
   InflationConfig inflation;
   for (const auto& entry : node) {
-    const std::string key = entry.first.as<std::string>();
+    const std::string key = readKey(entry.first, file, "in 'inflation' ");
     const std::string path = "inflation." + key;
     if (key == "enabled") {
       inflation.enabled = readScalar<bool>(entry.second, file, path);
@@ -102,7 +111,7 @@ GridMapConfig loadGridMapConfig(const std::string& yaml_path) {
     fail(path, "not a YAML map of keys");
   }
   for (const auto& entry : root) {
-    const std::string key = entry.first.as<std::string>();
+    const std::string key = readKey(entry.first, path, "");
     const YAML::Node& value = entry.second;
     if (key == "global_frame") {
       config.global_frame = readScalar<std::string>(value, path, key);

@@ -98,6 +98,20 @@ TEST(LoadGridMapConfig, RejectsUnknownKeysWrongTypesAndShortFootprints) {
   expectLoadErrorMentioning([&] { loadGridMapConfig(tmp.write("i.yaml", "a: [b\n")); }, "i.yaml");
 }
 
+TEST(LoadGridMapConfig, KeysThatAreNotPlainNamesAreRejectedAsLoadErrors) {
+  // Found by fuzzing: a list, map or null used as a key escaped as a yaml-cpp exception.
+  orvik_test::TempDir tmp;
+  expectLoadErrorMentioning(
+      [&] { loadGridMapConfig(tmp.write("list.yaml", "? [robot_radius]\n: 0.2\n")); }, "list.yaml");
+  expectLoadErrorMentioning(
+      [&] { loadGridMapConfig(tmp.write("map.yaml", "? {enabled: true}\n: 1\n")); }, "map.yaml");
+  expectLoadErrorMentioning([&] { loadGridMapConfig(tmp.write("null.yaml", "~: 1\n")); },
+                            "null.yaml");
+  expectLoadErrorMentioning(
+      [&] { loadGridMapConfig(tmp.write("inner.yaml", "inflation:\n  ? [enabled]\n  : true\n")); },
+      "inflation");
+}
+
 TEST(LoadRosMap, BuildsLayersFromImagesFlippedLikeTheMap) {
   orvik_test::TempDir tmp;
   // 4 x 2 map: top row lethal at x 0, otherwise free.
