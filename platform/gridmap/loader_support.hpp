@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include <yaml-cpp/yaml.h>
 
@@ -28,7 +29,10 @@ inline std::string expandHome(const std::string& path) {
 }
 
 inline YAML::Node loadYamlFile(const std::string& path) {
-  if (!std::filesystem::is_regular_file(path)) {
+  // The error_code form: a name the system refuses (too long, no permission) is a missing file,
+  // not a filesystem_error escaping the loader.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
     fail(path, "no such file");
   }
   try {

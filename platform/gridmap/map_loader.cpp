@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -108,7 +109,10 @@ std::string resolveBeside(const std::string& yaml_path, const std::string& file)
 }
 
 cv::Mat readImage(const std::string& path, const std::string& role) {
-  if (!std::filesystem::is_regular_file(path)) {
+  // The error_code form: a name the system refuses (too long, no permission) is a missing image,
+  // not a filesystem_error escaping the loader.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
     fail(path, role + " image not found");
   }
   cv::Mat image;

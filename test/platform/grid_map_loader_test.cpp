@@ -13,6 +13,7 @@
 using orvik_nav2_gridmap::GridMapConfig;
 using orvik_nav2_gridmap::loadGridMapConfig;
 using orvik_nav2_gridmap::loadMovingAiMap;
+using orvik_nav2_gridmap::loadOccupancyGrid;
 using orvik_nav2_gridmap::loadRosMap;
 using orvik_nav2_gridmap::MapLoadError;
 
@@ -110,6 +111,25 @@ TEST(LoadGridMapConfig, KeysThatAreNotPlainNamesAreRejectedAsLoadErrors) {
   expectLoadErrorMentioning(
       [&] { loadGridMapConfig(tmp.write("inner.yaml", "inflation:\n  ? [enabled]\n  : true\n")); },
       "inflation");
+}
+
+TEST(LoadOccupancyGrid, NamesTheSystemRefusesAreLoadErrors) {
+  // Found by fuzzing: an image name longer than the system allows escaped as a
+  // std::filesystem::filesystem_error.
+  orvik_test::TempDir tmp;
+  const std::string long_name(300, 'a');
+  expectLoadErrorMentioning(
+      [&] {
+        loadOccupancyGrid(tmp.write("long.yaml", "image: " + long_name +
+                                                     ".pgm\nresolution: 0.1\norigin: [0, 0, 0]\n"
+                                                     "negate: 0\noccupied_thresh: 0.65\n"
+                                                     "free_thresh: 0.196\n"));
+      },
+      long_name);
+  expectLoadErrorMentioning([&] { loadOccupancyGrid(tmp.path() + "/" + long_name + ".yaml"); },
+                            long_name);
+  expectLoadErrorMentioning([&] { loadGridMapConfig(tmp.path() + "/" + long_name + ".yaml"); },
+                            long_name);
 }
 
 TEST(LoadRosMap, BuildsLayersFromImagesFlippedLikeTheMap) {
