@@ -116,6 +116,10 @@ class AstarPlanner {
     }
   };
   CellCosts cellCosts() const;
+  struct GoalCell;
+  struct NormalHeuristic;
+  void prefetchExpansion(const AstarNode* node, const CellCosts& costs,
+                         const uint8_t* trace_codes) const;
 
   void resetSearchState();
 

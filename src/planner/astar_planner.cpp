@@ -44,6 +44,40 @@ cv::Point cellOf(const AstarNode* node) {
 
 }  // namespace
 
+// Named types rather than lambdas, so that searchSinglePath can recognise them in the
+// SearchInfo's std::function and call them directly: inlined, instead of an indirect call per
+// pop and per push.
+struct AstarPlanner::GoalCell {
+  bool operator()(const SearchInfo& search, const AstarNode* node) const {
+    return search.goal != nullptr && node->x == search.goal->x && node->y == search.goal->y;
+  }
+};
+
+struct AstarPlanner::NormalHeuristic {
+  CellCosts costs;
+  // Raw pointers: the planner owns these collaborators and outlives every search it runs.
+  AstarSpinAnalysis* spin;
+  orvik_trace::TraceMat* trace;
+
+  bool operator()(const SearchInfo& search, const AstarNode* node, double& h) const {
+    const AstarOptions& options = search.options;
+    const double dx = search.goal ? static_cast<double>(node->x - search.goal->x) : 0.0;
+    const double dy = search.goal ? static_cast<double>(node->y - search.goal->y) : 0.0;
+    h = options.cost_weight * costs.at(node->x, node->y, options.cost_flag) +
+        std::sqrt(dx * dx + dy * dy);
+    if (options.check_spin_direction || options.search_spin_free_point) {
+      const int rating = spin->isSpinFreeDirection(node);
+      if (rating == AstarSpinAnalysis::kBlocked) {
+        trace->setMatPointColor(cellOf(node), trace_code::kSpinBlocked);
+        h += options.spin_penalty;
+      } else if (rating == AstarSpinAnalysis::kReachable) {
+        trace->setMatPointColor(cellOf(node), trace_code::kSpinFree);
+      }
+    }
+    return true;
+  }
+};
+
 AstarPlanner::AstarPlanner(const std::string& name,
                            std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map)
     : name_(name), map_(std::move(map)) {
@@ -180,31 +214,8 @@ bool AstarPlanner::fuzzyNodeAndCheck(AstarNode* node, double radius, int danger_
 
 void AstarPlanner::populateNormalSearchInfo(SearchInfo& info) {
   info.tolerance = info.options.goal_tolerance;
-  info.is_goal = [](const SearchInfo& search, const AstarNode* node) {
-    return search.goal != nullptr && node->x == search.goal->x && node->y == search.goal->y;
-  };
-  // Raw pointers: the planner owns these collaborators and outlives every search it runs.
-  AstarSpinAnalysis* spin = spin_analysis_.get();
-  orvik_trace::TraceMat* trace = trace_->getTraceMat().get();
-  const CellCosts costs = cellCosts();
-  info.heuristic = [costs, spin, trace](const SearchInfo& search, const AstarNode* node,
-                                        double& h) {
-    const AstarOptions& options = search.options;
-    const double dx = search.goal ? static_cast<double>(node->x - search.goal->x) : 0.0;
-    const double dy = search.goal ? static_cast<double>(node->y - search.goal->y) : 0.0;
-    h = options.cost_weight * costs.at(node->x, node->y, options.cost_flag) +
-        std::sqrt(dx * dx + dy * dy);
-    if (options.check_spin_direction || options.search_spin_free_point) {
-      const int rating = spin->isSpinFreeDirection(node);
-      if (rating == AstarSpinAnalysis::kBlocked) {
-        trace->setMatPointColor(cellOf(node), trace_code::kSpinBlocked);
-        h += options.spin_penalty;
-      } else if (rating == AstarSpinAnalysis::kReachable) {
-        trace->setMatPointColor(cellOf(node), trace_code::kSpinFree);
-      }
-    }
-    return true;
-  };
+  info.is_goal = GoalCell();
+  info.heuristic = NormalHeuristic{cellCosts(), spin_analysis_.get(), trace_->getTraceMat().get()};
   info.skip_neighbor = nullptr;
 }
 
@@ -229,6 +240,7 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
   uint8_t* trace_codes = trace.getMat().cols == size_x && trace.getMat().rows == table_->sizeY()
                              ? trace.codeData()
                              : nullptr;
+  const CellCosts cell_costs = cellCosts();
   const OpenEntryAbove above;
   info.start->opened = true;
   open_list_.push_back({0.0, info.start});
@@ -238,11 +250,18 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
   const std::shared_ptr<orvik_nav2_gridmap::MultiGridMap> grid = grid_;
   // The constraint answers 0 whenever these are off; asking it per neighbour would only cost.
   const bool consistency_on = options.use_path_consistency && options.reference_path != nullptr;
+  const bool priority_preference = options.priority_preference;
+  const GoalCell* const goal_cell = info.is_goal.target<GoalCell>();
+  const NormalHeuristic* const normal_heuristic = info.heuristic.target<NormalHeuristic>();
   AstarNode* goal = nullptr;
   while (goal == nullptr) {
     if (open_list_.empty()) {
       return false;
     }
+    // The top entry is the node expanded next: asking the caches for its neighbourhood now
+    // overlaps those fetches with pop_heap's sift-down instead of stalling the neighbour loop.
+    // On a flood of a large map the frontier spans the whole map and most of them would miss.
+    prefetchExpansion(open_list_.front().node, cell_costs, trace_codes);
     std::pop_heap(open_list_.begin(), open_list_.end(), above);
     AstarNode* current = open_list_.back().node;
     open_list_.pop_back();
@@ -251,7 +270,7 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
     }
     current->closed = true;
     ++expanded_count_;
-    if (info.is_goal(info, current)) {
+    if (goal_cell != nullptr ? (*goal_cell)(info, current) : info.is_goal(info, current)) {
       goal = current;
       break;
     }
@@ -259,20 +278,24 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
     AstarNode* neighbors[8];
     const std::size_t neighbor_count =
         table_->collectNeighbors(current, neighbors, info.skip_neighbor, options.danger_level);
+    // The neighbours are other cells' nodes and the closed test skips `current` itself, so
+    // these stay fixed through the loop; locals spare a reload after every node write.
+    const int32_t current_x = current->x;
+    const int32_t current_y = current->y;
+    const double current_g = current->g;
     for (std::size_t n = 0; n < neighbor_count; ++n) {
       AstarNode* next = neighbors[n];
       if (next->closed) {
         continue;
       }
-      double step =
-          (next->x != current->x && next->y != current->y) ? kDiagonalStep : kStraightStep;
+      double step = (next->x != current_x && next->y != current_y) ? kDiagonalStep : kStraightStep;
       if (consistency_on) {
         step += path_constraint_->getPathConsistencyCost(next, options);
       }
-      if (options.priority_preference) {
+      if (priority_preference) {
         step += passageStepTerm(*grid, next, options, info.target_label);
       }
-      const double g_new = current->g + step;
+      const double g_new = current_g + step;
       if (next->opened && g_new >= next->g) {
         continue;
       }
@@ -283,7 +306,8 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
         continue;
       }
       double h = 0.0;
-      if (info.heuristic(info, next, h)) {
+      if (normal_heuristic != nullptr ? (*normal_heuristic)(info, next, h)
+                                      : info.heuristic(info, next, h)) {
         next->opened = true;
         open_list_.push_back({next->g + h, next});
         std::push_heap(open_list_.begin(), open_list_.end(), above);
@@ -371,6 +395,24 @@ void AstarPlanner::convertToPathMsgAndPopulation(const SearchInfo& info,
   }
   if (!path.poses.empty()) {
     path.poses.back().pose.orientation = info.goal_orientation;
+  }
+}
+
+// Cache hints for expanding `node`: its block of nodes and danger ranks (through the table)
+// and the rows of master costs and trace codes that the pushes of its neighbours read.
+void AstarPlanner::prefetchExpansion(const AstarNode* node, const CellCosts& costs,
+                                     const uint8_t* trace_codes) const {
+  table_->prefetchNeighborhood(node);
+  if (node->x < 1 || node->y < 1 || node->y + 1 >= table_->sizeY()) {
+    return;
+  }
+  const std::size_t size_x = costs.size_x;
+  const std::size_t left = static_cast<std::size_t>(node->y) * size_x + node->x - 1;
+  for (const std::size_t row_start : {left - size_x, left, left + size_x}) {
+    __builtin_prefetch(costs.master + row_start);
+    if (trace_codes != nullptr) {
+      __builtin_prefetch(trace_codes + row_start);
+    }
   }
 }
 

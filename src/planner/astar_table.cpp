@@ -59,6 +59,24 @@ void AstarTable::getNeighbors(AstarNode* node, std::vector<AstarNode*>& neighbor
   neighbors.insert(neighbors.end(), found, found + count);
 }
 
+std::size_t AstarTable::collectNeighborsAnywhere(const AstarNode* node, AstarNode* (&out)[8],
+                                                 const SkipFunction& skip, int danger_level) {
+  std::size_t count = 0;
+  for (const Offset& offset : kNeighborOffsets) {
+    const int32_t nx = node->x + offset.dx;
+    const int32_t ny = node->y + offset.dy;
+    if (!inMap(nx, ny) || inDanger(nx, ny, danger_level)) {
+      continue;
+    }
+    AstarNode* neighbor = nodeAt(nx, ny);
+    if (skip && skip(neighbor)) {
+      continue;
+    }
+    out[count++] = neighbor;
+  }
+  return count;
+}
+
 void AstarTable::backtracePath(AstarNode* node, std::vector<AstarNode*>& path) const {
   // Parent links form a tree rooted at the start, so the walk ends; the bound only guards
   // against a caller that wired a cycle by hand.
