@@ -262,6 +262,12 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
     // overlaps those fetches with pop_heap's sift-down instead of stalling the neighbour loop.
     // On a flood of a large map the frontier spans the whole map and most of them would miss.
     prefetchExpansion(open_list_.front().node, cell_costs, trace_codes);
+    // One of the root's children is usually the next top: fetching both nodes now spares the
+    // next prefetch a miss on the node's own cell.
+    if (open_list_.size() > 2) {
+      __builtin_prefetch(open_list_[1].node);
+      __builtin_prefetch(open_list_[2].node);
+    }
     std::pop_heap(open_list_.begin(), open_list_.end(), above);
     AstarNode* current = open_list_.back().node;
     open_list_.pop_back();
