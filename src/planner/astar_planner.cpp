@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "open_list_heap.hpp"
 #include "orvik/logger.hpp"
 #include "orvik_nav2_planner/fuzzy_point.hpp"
 #include "orvik_nav2_planner/priority_passage.hpp"
@@ -27,16 +28,6 @@ constexpr double kSmallTolerance = 0.3;
 // Obstacle distance (metres) above which the goal approach needs no footprint check.
 constexpr double kGoalClearance = 0.4;
 constexpr int kFuzzyErrorCode = 101100011;
-
-// Ranks a below b when a.f >= b.f, so the heap keeps the smallest f on top. The non-strict
-// comparison is intentional: with push_heap and pop_heap it makes a new entry rise above equal
-// parents and the sift-down prefer the left child on ties, which fixes the path found among
-// equal-cost ones.
-struct OpenEntryAbove {
-  bool operator()(const AstarPlanner::OpenEntry& a, const AstarPlanner::OpenEntry& b) const {
-    return a.f >= b.f;
-  }
-};
 
 cv::Point cellOf(const AstarNode* node) {
   return cv::Point(node->x, node->y);
@@ -241,10 +232,9 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
                              ? trace.codeData()
                              : nullptr;
   const CellCosts cell_costs = cellCosts();
-  const OpenEntryAbove above;
   info.start->opened = true;
   open_list_.push_back({0.0, info.start});
-  std::push_heap(open_list_.begin(), open_list_.end(), above);
+  pushOpenEntry(open_list_);
 
   // The layers pointer is held for the whole search, as the neighbour walk requires.
   const std::shared_ptr<orvik_nav2_gridmap::MultiGridMap> grid = grid_;
@@ -259,7 +249,7 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
       return false;
     }
     // The top entry is the node expanded next: asking the caches for its neighbourhood now
-    // overlaps those fetches with pop_heap's sift-down instead of stalling the neighbour loop.
+    // overlaps those fetches with the heap's sift-down instead of stalling the neighbour loop.
     // On a flood of a large map the frontier spans the whole map and most of them would miss.
     prefetchExpansion(open_list_.front().node, cell_costs, trace_codes);
     // One of the root's children is usually the next top: fetching both nodes now spares the
@@ -268,9 +258,7 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
       __builtin_prefetch(open_list_[1].node);
       __builtin_prefetch(open_list_[2].node);
     }
-    std::pop_heap(open_list_.begin(), open_list_.end(), above);
-    AstarNode* current = open_list_.back().node;
-    open_list_.pop_back();
+    AstarNode* current = popOpenEntry(open_list_).node;
     if (current->closed) {
       continue;
     }
@@ -316,7 +304,7 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
                                       : info.heuristic(info, next, h)) {
         next->opened = true;
         open_list_.push_back({next->g + h, next});
-        std::push_heap(open_list_.begin(), open_list_.end(), above);
+        pushOpenEntry(open_list_);
         if (trace_codes != nullptr) {
           uint8_t& code = trace_codes[static_cast<std::size_t>(next->y) * size_x + next->x];
           if (code == 0) {
