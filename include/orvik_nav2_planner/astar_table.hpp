@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "orvik_nav2_gridmap/grid_map_ros.hpp"
@@ -32,10 +33,12 @@ class AstarTable {
   void getNeighbors(AstarNode* node, std::vector<AstarNode*>& neighbors, SkipFunction skip,
                     int danger_level);
 
-  /// getNeighbors into a fixed array, for the search's inner loop: inline, and the filter is
-  /// taken by reference instead of copied per expansion. @return the number written (<= 8).
-  std::size_t collectNeighbors(const AstarNode* node, AstarNode* (&out)[8],
-                               const SkipFunction& skip, int danger_level);
+  /// Calls visit(neighbor, diagonal) for each usable neighbour of `node`, in the fixed offset
+  /// order, creating its node first when absent; cells in danger at `danger_level` are passed
+  /// over and get no node. getNeighbors without a filter, for the search's inner loop: inline,
+  /// the offsets unrolled, and whether a step is diagonal known without reading the node.
+  template <typename Visit>
+  void forEachNeighbor(const AstarNode* node, int danger_level, Visit&& visit);
 
   /// Appends `node` and its ancestors up to the start (goal first); nothing for null.
   void backtracePath(AstarNode* node, std::vector<AstarNode*>& path) const;
@@ -52,7 +55,7 @@ class AstarTable {
   /// Bytes held by node tiles and the tile directory.
   std::size_t memoryBytes() const;
 
-  /// Hints the caches to fetch what collectNeighbors will read for `node`: the 3 x 3 block of
+  /// Hints the caches to fetch what forEachNeighbor will read for `node`: the 3 x 3 block of
   /// nodes and of danger ranks around it (when it lies inside one tile). Answers nothing.
   void prefetchNeighborhood(const AstarNode* node) const {
     const int32_t x = node->x;
@@ -123,9 +126,38 @@ class AstarTable {
     node->opened = false;
     ++node_count_;
   }
-  // collectNeighbors for any node: bounds checked and looked up per neighbour.
-  std::size_t collectNeighborsAnywhere(const AstarNode* node, AstarNode* (&out)[8],
-                                       const SkipFunction& skip, int danger_level);
+  // forEachNeighbor for any node: bounds checked and looked up per neighbour.
+  template <typename Visit>
+  void forEachNeighborAnywhere(const AstarNode* node, int danger_level, Visit& visit);
+  // One neighbour of forEachNeighbor's fast path; `centre` and `ranks` point at the node's
+  // slot and danger rank, and the whole 3 x 3 block lies in one tile and inside the map.
+  template <int kOffset, typename Visit>
+  void visitInTile(AstarNode* centre, const uint8_t* ranks, std::ptrdiff_t stride, int32_t x,
+                   int32_t y, uint8_t threshold, Visit& visit) {
+    constexpr int32_t dx = kNeighborOffsets[kOffset].dx;
+    constexpr int32_t dy = kNeighborOffsets[kOffset].dy;
+    if (ranks[dy * stride + dx] < threshold) {
+      return;
+    }
+    AstarNode* const neighbor = centre + (dy * kTileSide + dx);
+    if (neighbor->index < 0) {
+      initNode(neighbor, x + dx, y + dy);
+    }
+    visit(neighbor, dx != 0 && dy != 0);
+  }
+  template <typename Visit, int... kOffsets>
+  void visitAllInTile(AstarNode* centre, const uint8_t* ranks, std::ptrdiff_t stride, int32_t x,
+                      int32_t y, uint8_t threshold, Visit& visit,
+                      std::integer_sequence<int, kOffsets...> /*order*/) {
+    (visitInTile<kOffsets>(centre, ranks, stride, x, y, threshold, visit), ...);
+  }
+  uint8_t dangerThreshold(int danger_level) {
+    if (danger_level != threshold_level_) {
+      threshold_level_ = danger_level;
+      danger_threshold_ = grid_->dangerRankThreshold(danger_level);
+    }
+    return danger_threshold_;
+  }
   std::size_t tileOf(int32_t x, int32_t y) const {
     return static_cast<std::size_t>(y >> kTileShift) * static_cast<std::size_t>(tiles_x_) +
            static_cast<std::size_t>(x >> kTileShift);
@@ -136,12 +168,8 @@ class AstarTable {
       return grid_->inDanger(static_cast<unsigned int>(x), static_cast<unsigned int>(y),
                              danger_level);
     }
-    if (danger_level != threshold_level_) {
-      threshold_level_ = danger_level;
-      danger_threshold_ = grid_->dangerRankThreshold(danger_level);
-    }
     return danger_ranks_[static_cast<std::size_t>(y) * static_cast<std::size_t>(size_x_) +
-                         static_cast<std::size_t>(x)] < danger_threshold_;
+                         static_cast<std::size_t>(x)] < dangerThreshold(danger_level);
   }
 
   std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map_;
@@ -163,47 +191,38 @@ class AstarTable {
   std::size_t node_count_{0};
 };
 
-inline std::size_t AstarTable::collectNeighbors(const AstarNode* node, AstarNode* (&out)[8],
-                                                const SkipFunction& skip, int danger_level) {
+template <typename Visit>
+inline void AstarTable::forEachNeighbor(const AstarNode* node, int danger_level, Visit&& visit) {
   // Most nodes (30 x 30 of every 32 x 32) have their whole 3 x 3 block inside one tile and
   // inside the map: no bounds checks, no tile lookups per neighbour, the danger ranks and nodes
   // at fixed offsets from the centre. Everything else goes the general way.
   const int32_t x = node->x;
   const int32_t y = node->y;
-  const int32_t in_tile_x = x & kTileMask;
-  const int32_t in_tile_y = y & kTileMask;
-  if (danger_ranks_ == nullptr || !blockInOneTile(x, y)) {
-    return collectNeighborsAnywhere(node, out, skip, danger_level);
-  }
-  AstarNode* const tile = tiles_[tileOf(x, y)].get();
+  AstarNode* const tile =
+      danger_ranks_ != nullptr && blockInOneTile(x, y) ? tiles_[tileOf(x, y)].get() : nullptr;
   if (tile == nullptr) {
-    return collectNeighborsAnywhere(node, out, skip, danger_level);
+    forEachNeighborAnywhere(node, danger_level, visit);
+    return;
   }
-  if (danger_level != threshold_level_) {
-    threshold_level_ = danger_level;
-    danger_threshold_ = grid_->dangerRankThreshold(danger_level);
-  }
-  // Locals, not members: the node writes below could alias members and force reloads.
-  const uint8_t threshold = danger_threshold_;
+  // Locals, not members: the node writes of the visits could alias members and force reloads.
+  const uint8_t threshold = dangerThreshold(danger_level);
   const std::ptrdiff_t stride = size_x_;
   const uint8_t* const ranks = danger_ranks_ + y * stride + x;
-  AstarNode* const centre = tile + ((in_tile_y << kTileShift) | in_tile_x);
-  const bool has_skip = static_cast<bool>(skip);
-  std::size_t count = 0;
+  AstarNode* const centre = tile + (((y & kTileMask) << kTileShift) | (x & kTileMask));
+  visitAllInTile(centre, ranks, stride, x, y, threshold, visit,
+                 std::make_integer_sequence<int, 8>());
+}
+
+template <typename Visit>
+void AstarTable::forEachNeighborAnywhere(const AstarNode* node, int danger_level, Visit& visit) {
   for (const Offset& offset : kNeighborOffsets) {
-    if (ranks[offset.dy * stride + offset.dx] < threshold) {
+    const int32_t nx = node->x + offset.dx;
+    const int32_t ny = node->y + offset.dy;
+    if (!inMap(nx, ny) || inDanger(nx, ny, danger_level)) {
       continue;
     }
-    AstarNode* const neighbor = centre + (offset.dy * kTileSide + offset.dx);
-    if (neighbor->index < 0) {
-      initNode(neighbor, x + offset.dx, y + offset.dy);
-    }
-    if (has_skip && skip(neighbor)) {
-      continue;
-    }
-    out[count++] = neighbor;
+    visit(nodeAt(nx, ny), offset.dx != 0 && offset.dy != 0);
   }
-  return count;
 }
 
 }  // namespace orvik_nav2_planner::astar2

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include "open_list_heap.hpp"
@@ -243,78 +244,98 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
   const bool priority_preference = options.priority_preference;
   const GoalCell* const goal_cell = info.is_goal.target<GoalCell>();
   const NormalHeuristic* const normal_heuristic = info.heuristic.target<NormalHeuristic>();
-  AstarNode* goal = nullptr;
-  while (goal == nullptr) {
-    if (open_list_.empty()) {
-      return false;
-    }
-    // The top entry is the node expanded next: asking the caches for its neighbourhood now
-    // overlaps those fetches with the heap's sift-down instead of stalling the neighbour loop.
-    // On a flood of a large map the frontier spans the whole map and most of them would miss.
-    prefetchExpansion(open_list_.front().node, cell_costs, trace_codes);
-    // One of the root's children is usually the next top: fetching both nodes now spares the
-    // next prefetch a miss on the node's own cell.
-    if (open_list_.size() > 2) {
-      __builtin_prefetch(open_list_[1].node);
-      __builtin_prefetch(open_list_[2].node);
-    }
-    AstarNode* current = popOpenEntry(open_list_).node;
-    if (current->closed) {
-      continue;
-    }
-    current->closed = true;
-    ++expanded_count_;
-    if (goal_cell != nullptr ? (*goal_cell)(info, current) : info.is_goal(info, current)) {
-      goal = current;
-      break;
-    }
+  // The search loop, compiled twice: with the optional step terms, and without them for the
+  // ordinary search, where testing the two switches per neighbour would be all they cost.
+  const auto run_search = [&](auto with_step_terms) -> AstarNode* {
+    while (!open_list_.empty()) {
+      // The top entry is the node expanded next: asking the caches for its neighbourhood now
+      // overlaps those fetches with the heap's sift-down instead of stalling the neighbour loop.
+      // On a flood of a large map the frontier spans the whole map and most of them would miss.
+      prefetchExpansion(open_list_.front().node, cell_costs, trace_codes);
+      // One of the root's children is usually the next top: fetching both nodes now spares the
+      // next prefetch a miss on the node's own cell.
+      if (open_list_.size() > 2) {
+        __builtin_prefetch(open_list_[1].node);
+        __builtin_prefetch(open_list_[2].node);
+      }
+      AstarNode* current = popOpenEntry(open_list_).node;
+      if (current->closed) {
+        continue;
+      }
+      current->closed = true;
+      ++expanded_count_;
+      if (goal_cell != nullptr ? (*goal_cell)(info, current) : info.is_goal(info, current)) {
+        return current;
+      }
 
-    AstarNode* neighbors[8];
-    const std::size_t neighbor_count =
-        table_->collectNeighbors(current, neighbors, info.skip_neighbor, options.danger_level);
-    // The neighbours are other cells' nodes and the closed test skips `current` itself, so
-    // these stay fixed through the loop; locals spare a reload after every node write.
-    const int32_t current_x = current->x;
-    const int32_t current_y = current->y;
-    const double current_g = current->g;
-    for (std::size_t n = 0; n < neighbor_count; ++n) {
-      AstarNode* next = neighbors[n];
-      if (next->closed) {
-        continue;
-      }
-      double step = (next->x != current_x && next->y != current_y) ? kDiagonalStep : kStraightStep;
-      if (consistency_on) {
-        step += path_constraint_->getPathConsistencyCost(next, options);
-      }
-      if (priority_preference) {
-        step += passageStepTerm(*grid, next, options, info.target_label);
-      }
-      const double g_new = current_g + step;
-      if (next->opened && g_new >= next->g) {
-        continue;
-      }
-      next->parent = current;
-      next->g = g_new;
-      // An opened node keeps its first open-list entry: no decrease-key, no re-push.
-      if (next->opened) {
-        continue;
-      }
-      double h = 0.0;
-      if (normal_heuristic != nullptr ? (*normal_heuristic)(info, next, h)
-                                      : info.heuristic(info, next, h)) {
-        next->opened = true;
-        open_list_.push_back({next->g + h, next});
-        pushOpenEntry(open_list_);
-        if (trace_codes != nullptr) {
-          uint8_t& code = trace_codes[static_cast<std::size_t>(next->y) * size_x + next->x];
-          if (code == 0) {
-            code = static_cast<uint8_t>(trace_code::kOpened);
-          }
-        } else if (trace.getMatColor(cellOf(next)) == 0) {
-          trace.setMatPointColor(cellOf(next), trace_code::kOpened);
+      // Neighbours are other cells' nodes and the closed test skips `current` itself, so its g
+      // stays fixed while they are relaxed.
+      const double current_g = current->g;
+      const auto relax = [&](AstarNode * next, bool diagonal) __attribute__((always_inline)) {
+        if (next->closed) {
+          return;
         }
+        double step = diagonal ? kDiagonalStep : kStraightStep;
+        if constexpr (decltype(with_step_terms)::value) {
+          if (consistency_on) {
+            step += path_constraint_->getPathConsistencyCost(next, options);
+          }
+          if (priority_preference) {
+            step += passageStepTerm(*grid, next, options, info.target_label);
+          }
+        }
+        const double g_new = current_g + step;
+        if (next->opened && g_new >= next->g) {
+          return;
+        }
+        next->parent = current;
+        next->g = g_new;
+        // An opened node keeps its first open-list entry: no decrease-key, no re-push.
+        if (next->opened) {
+          return;
+        }
+        double h = 0.0;
+        if (normal_heuristic != nullptr ? (*normal_heuristic)(info, next, h)
+                                        : info.heuristic(info, next, h)) {
+          next->opened = true;
+          open_list_.push_back({next->g + h, next});
+          pushOpenEntry(open_list_);
+          if (trace_codes != nullptr) {
+            uint8_t& code = trace_codes[static_cast<std::size_t>(next->y) * size_x + next->x];
+            if (code == 0) {
+              code = static_cast<uint8_t>(trace_code::kOpened);
+            }
+          } else if (trace.getMatColor(cellOf(next)) == 0) {
+            trace.setMatPointColor(cellOf(next), trace_code::kOpened);
+          }
+        }
+      };
+      if (info.skip_neighbor) {
+        // The filter sees every neighbour before the first of them is relaxed.
+        AstarNode* kept[8];
+        bool kept_diagonal[8];
+        std::size_t kept_count = 0;
+        table_->forEachNeighbor(current, options.danger_level, [&](AstarNode* next, bool diagonal) {
+          if (!info.skip_neighbor(next)) {
+            kept[kept_count] = next;
+            kept_diagonal[kept_count++] = diagonal;
+          }
+        });
+        for (std::size_t n = 0; n < kept_count; ++n) {
+          relax(kept[n], kept_diagonal[n]);
+        }
+      } else {
+        // Relaxing each neighbour as soon as its node exists is the same as collecting them
+        // first: a relaxation writes only to its own neighbour's node.
+        table_->forEachNeighbor(current, options.danger_level, relax);
       }
     }
+    return nullptr;
+  };
+  AstarNode* const goal = consistency_on || priority_preference ? run_search(std::true_type())
+                                                                : run_search(std::false_type());
+  if (goal == nullptr) {
+    return false;
   }
 
   std::vector<AstarNode*> nodes;

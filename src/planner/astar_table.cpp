@@ -54,27 +54,12 @@ void AstarTable::getNeighbors(AstarNode* node, std::vector<AstarNode*>& neighbor
   if (node == nullptr) {
     return;
   }
-  AstarNode* found[8];
-  const std::size_t count = collectNeighbors(node, found, skip, danger_level);
-  neighbors.insert(neighbors.end(), found, found + count);
-}
-
-std::size_t AstarTable::collectNeighborsAnywhere(const AstarNode* node, AstarNode* (&out)[8],
-                                                 const SkipFunction& skip, int danger_level) {
-  std::size_t count = 0;
-  for (const Offset& offset : kNeighborOffsets) {
-    const int32_t nx = node->x + offset.dx;
-    const int32_t ny = node->y + offset.dy;
-    if (!inMap(nx, ny) || inDanger(nx, ny, danger_level)) {
-      continue;
+  // The filter runs on each neighbour as soon as its node exists, before the next is looked at.
+  forEachNeighbor(node, danger_level, [&](AstarNode* neighbor, bool /*diagonal*/) {
+    if (!skip || !skip(neighbor)) {
+      neighbors.push_back(neighbor);
     }
-    AstarNode* neighbor = nodeAt(nx, ny);
-    if (skip && skip(neighbor)) {
-      continue;
-    }
-    out[count++] = neighbor;
-  }
-  return count;
+  });
 }
 
 void AstarTable::backtracePath(AstarNode* node, std::vector<AstarNode*>& path) const {
