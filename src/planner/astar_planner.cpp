@@ -252,11 +252,11 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
       // overlaps those fetches with the heap's sift-down instead of stalling the neighbour loop.
       // On a flood of a large map the frontier spans the whole map and most of them would miss.
       prefetchExpansion(open_list_.front().node, cell_costs, trace_codes);
-      // One of the root's children is usually the next top: fetching both nodes now spares the
-      // next prefetch a miss on the node's own cell.
+      // One of the root's children is usually the next top: fetching the node blocks of both
+      // now gives those fetches a whole expansion of lead instead of a sift-down.
       if (open_list_.size() > 2) {
-        __builtin_prefetch(open_list_[1].node);
-        __builtin_prefetch(open_list_[2].node);
+        AstarTable::prefetchNodeBlock(open_list_[1].node);
+        AstarTable::prefetchNodeBlock(open_list_[2].node);
       }
       AstarNode* current = popOpenEntry(open_list_).node;
       if (current->closed) {
