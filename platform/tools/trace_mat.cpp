@@ -35,15 +35,27 @@ void TraceMat::setMatPointColor(const cv::Point& cell, char code) {
 }
 
 void TraceMat::publishCVMatAsGrid() {
-  cv::Mat copy = codes_.clone();
+  cv::Mat snapshot;
   std::vector<Listener> listeners;
   {
     std::lock_guard<std::mutex> lock(published_mutex_);
-    last_published_ = copy;
+    // A planner publishes once per request; cloning a large map's image each time would cost a
+    // fresh allocation, and its page faults, per request. The previous snapshot's buffer is
+    // overwritten only when nobody else holds it (only taken under this lock, so the count
+    // cannot rise meanwhile).
+    const bool reusable = last_published_.u != nullptr && last_published_.u->refcount == 1 &&
+                          last_published_.size() == codes_.size() &&
+                          last_published_.type() == codes_.type();
+    if (reusable) {
+      codes_.copyTo(last_published_);
+    } else {
+      last_published_ = codes_.clone();
+    }
+    snapshot = last_published_;
     listeners = listeners_;
   }
   for (const auto& listener : listeners) {
-    listener(name_, copy);
+    listener(name_, snapshot);
   }
 }
 

@@ -75,6 +75,28 @@ TEST(TraceMat, PublishHandsASnapshotToListenersAndKeepsIt) {
   EXPECT_EQ(trace.getLastPublished().at<uint8_t>(1, 2), 98);
 }
 
+TEST(TraceMat, LaterPublishesNeverChangeASnapshotSomeoneStillHolds) {
+  auto map = orvik_test::gridMapFromAscii({"...", "..."});
+  orvik_trace::TraceMat trace(map, "t");
+  cv::Mat held;
+  trace.addListener([&](const std::string&, const cv::Mat& codes) {
+    if (held.empty()) {
+      held = codes;
+    }
+  });
+  trace.setMatPointColor(cv::Point(0, 0), 98);
+  trace.publishCVMatAsGrid();
+  const cv::Mat fetched = trace.getLastPublished();
+  for (uint8_t code : {20, 127}) {
+    trace.reset();
+    trace.setMatPointColor(cv::Point(0, 0), static_cast<char>(code));
+    trace.publishCVMatAsGrid();
+    EXPECT_EQ(trace.getLastPublished().at<uint8_t>(0, 0), code);
+  }
+  EXPECT_EQ(held.at<uint8_t>(0, 0), 98);
+  EXPECT_EQ(fetched.at<uint8_t>(0, 0), 98);
+}
+
 TEST(TraceMat, WritesPngWithMapRowZeroAtTheBottom) {
   auto map = orvik_test::gridMapFromAscii({"....", "...."});
   orvik_trace::TraceMat trace(map, "t");
