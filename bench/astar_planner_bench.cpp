@@ -7,6 +7,7 @@
 
 #include <absl/container/node_hash_map.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -130,7 +131,18 @@ void BM_FullFlood(benchmark::State& state) {
   runQueries(state, map, {{cellPose(map, 0, 0), cellPose(map, side - 3, side - 3)}},
              AstarOptions());
 }
-BENCHMARK(BM_FullFlood)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond)->Iterations(2);
+// Repeated, with the minimum beside mean and median: on a shared virtual machine the steal
+// time of a neighbour can stretch a single run by a third.
+BENCHMARK(BM_FullFlood)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->Repetitions(3)
+    ->DisplayAggregatesOnly(true)
+    ->ComputeStatistics("min", [](const std::vector<double>& values) {
+      return *std::min_element(values.begin(), values.end());
+    });
 
 // The optional terms on a 1000 x 1000 random map: arg 0 plain, 1 spin rating, 2 path
 // consistency with a reference and a velocity, 3 passage preference (labelled band).

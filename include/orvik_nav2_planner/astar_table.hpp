@@ -80,12 +80,16 @@ class AstarTable {
   /// sits in its own slot with its block inside one tile; for any other the hints land on
   /// unrelated memory, which a prefetch never faults on.
   static void prefetchNodeBlock(const AstarNode* node) {
-    for (int32_t dy = -1; dy <= 1; ++dy) {
-      const char* first = reinterpret_cast<const char*>(node + dy * kTileSide - 1);
-      const char* last = reinterpret_cast<const char*>(node + dy * kTileSide + 2) - 1;
-      __builtin_prefetch(first);
-      __builtin_prefetch(first + 64);
-      __builtin_prefetch(last);
+    // Integer arithmetic: the addresses may lie outside any object.
+    const auto centre = reinterpret_cast<std::uintptr_t>(node);
+    constexpr std::intptr_t kNodeBytes = sizeof(AstarNode);
+    for (std::intptr_t dy = -1; dy <= 1; ++dy) {
+      const std::uintptr_t first =
+          centre + static_cast<std::uintptr_t>((dy * kTileSide - 1) * kNodeBytes);
+      const std::uintptr_t last = first + 3 * kNodeBytes - 1;
+      __builtin_prefetch(reinterpret_cast<const void*>(first));
+      __builtin_prefetch(reinterpret_cast<const void*>(first + 64));
+      __builtin_prefetch(reinterpret_cast<const void*>(last));
     }
   }
 
