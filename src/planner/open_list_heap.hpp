@@ -13,20 +13,29 @@ namespace orvik_nav2_planner::astar2 {
 //
 // Entry needs a public `double f` and must be cheap to copy.
 
-/// Sifts the entry just appended to `heap` up to its place (std::push_heap).
+namespace open_list_detail {
+
+// Moves `value` up from slot `hole` past every parent whose f is not smaller, so it rises
+// above parents with an equal f.
 template <typename Entry>
-inline void pushOpenEntry(std::vector<Entry>& heap) {
-  Entry* const first = heap.data();
-  std::ptrdiff_t hole = static_cast<std::ptrdiff_t>(heap.size()) - 1;
-  const Entry value = first[hole];
+inline void siftUp(Entry* first, std::ptrdiff_t hole, const Entry& value) {
   std::ptrdiff_t parent = (hole - 1) / 2;
-  // A new entry rises above parents with an equal f.
   while (hole > 0 && first[parent].f >= value.f) {
     first[hole] = first[parent];
     hole = parent;
     parent = (hole - 1) / 2;
   }
   first[hole] = value;
+}
+
+}  // namespace open_list_detail
+
+/// Sifts the entry just appended to `heap` up to its place (std::push_heap).
+template <typename Entry>
+inline void pushOpenEntry(std::vector<Entry>& heap) {
+  const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(heap.size()) - 1;
+  const Entry value = heap[last];
+  open_list_detail::siftUp(heap.data(), last, value);
 }
 
 /// Removes and returns the entry with the smallest f (std::pop_heap, then pop_back).
@@ -62,13 +71,7 @@ inline Entry popOpenEntry(std::vector<Entry>& heap) {
       hole = child - 1;
     }
     // Then sift the former last entry up from that leaf, as a push would.
-    std::ptrdiff_t parent = (hole - 1) / 2;
-    while (hole > 0 && first[parent].f >= value.f) {
-      first[hole] = first[parent];
-      hole = parent;
-      parent = (hole - 1) / 2;
-    }
-    first[hole] = value;
+    open_list_detail::siftUp(first, hole, value);
   }
   heap.pop_back();
   return top;
