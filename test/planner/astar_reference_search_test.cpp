@@ -101,24 +101,6 @@ ReferenceResult referenceSearch(const orvik_nav2_gridmap::MultiGridMap& grid, Ce
   return result;
 }
 
-// Lethal cells at the given density, and every other cell a random cost below lethal, so that
-// with a cost weight the priorities are irregular and ties still occur.
-nav2_costmap_2d::Costmap2D costlyRandomMap(unsigned int side_x, unsigned int side_y, double density,
-                                           std::mt19937& rng) {
-  nav2_costmap_2d::Costmap2D costmap(side_x, side_y, 0.05, 0.0, 0.0, 0);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  std::uniform_int_distribution<int> cost(0, 252);
-  for (unsigned int y = 0; y < side_y; ++y) {
-    for (unsigned int x = 0; x < side_x; ++x) {
-      const bool lethal = unit(rng) < density;
-      costmap.setCost(x, y,
-                      lethal ? nav2_costmap_2d::LETHAL_OBSTACLE
-                             : static_cast<unsigned char>(unit(rng) < 0.5 ? 0 : cost(rng)));
-    }
-  }
-  return costmap;
-}
-
 // Maps from a few cells to several node tiles a side, so that searches cross tile edges, map
 // edges and cells next to obstacles; two danger levels with different clearances.
 TEST(AstarReferenceSearch, PlannerSearchesExactlyAsAPlainTranscriptionOfItsRules) {
@@ -132,7 +114,7 @@ TEST(AstarReferenceSearch, PlannerSearchesExactlyAsAPlainTranscriptionOfItsRules
     const unsigned int side_y = 3 + rng() % 90;
     const double density = (rng() % 4) * 0.08;
     auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
-        costlyRandomMap(side_x, side_y, density, rng), config);
+        orvik_test::randomGradedCostmap(side_x, side_y, density, 252, rng), config);
     const auto& grid = *map->getMultiGridMap();
     AstarPlanner planner("reference", map);
     for (int query = 0; query < 6; ++query) {

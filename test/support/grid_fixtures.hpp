@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,26 @@ inline nav2_costmap_2d::Costmap2D randomCostmap(unsigned int size_x, unsigned in
       if ((state >> 8) / 16777216.0 < density) {
         costmap.setCost(x, y, nav2_costmap_2d::LETHAL_OBSTACLE);
       }
+    }
+  }
+  return costmap;
+}
+
+/// A map of the given size whose cells are lethal with probability `density`; every other
+/// cell is free or, with even odds, a random cost up to `max_cost`, so that cell costs reorder
+/// a search whose priority weighs them.
+inline nav2_costmap_2d::Costmap2D randomGradedCostmap(unsigned int size_x, unsigned int size_y,
+                                                      double density, int max_cost,
+                                                      std::mt19937& rng) {
+  nav2_costmap_2d::Costmap2D costmap(size_x, size_y, 0.05, 0.0, 0.0, 0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_int_distribution<int> cost(0, max_cost);
+  for (unsigned int y = 0; y < size_y; ++y) {
+    for (unsigned int x = 0; x < size_x; ++x) {
+      const bool lethal = unit(rng) < density;
+      costmap.setCost(x, y,
+                      lethal ? nav2_costmap_2d::LETHAL_OBSTACLE
+                             : static_cast<unsigned char>(unit(rng) < 0.5 ? 0 : cost(rng)));
     }
   }
   return costmap;

@@ -92,24 +92,6 @@ OldRuleResult oldGoalRuleSearch(const legacy_test::GridMapPtr& map, int sx, int 
   return {};
 }
 
-/// Costmap with lethal cells at `density` and a random cost up to 200 on the free cells, so
-/// that the key's cell cost reorders the expansion.
-nav2_costmap_2d::Costmap2D randomCostedMap(unsigned int w, unsigned int h, double density,
-                                           std::mt19937& rng) {
-  nav2_costmap_2d::Costmap2D costmap(w, h, 0.05, 0.0, 0.0, 0);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  std::uniform_int_distribution<int> cost(0, 200);
-  for (unsigned int y = 0; y < h; ++y) {
-    for (unsigned int x = 0; x < w; ++x) {
-      const bool wall = unit(rng) < density;
-      costmap.setCost(x, y,
-                      wall ? nav2_costmap_2d::LETHAL_OBSTACLE
-                           : static_cast<unsigned char>(unit(rng) < 0.5 ? 0 : cost(rng)));
-    }
-  }
-  return costmap;
-}
-
 void expectValidPath(const legacy_test::GridMapPtr& map, const Cells& cells, int sx, int sy, int gx,
                      int gy) {
   ASSERT_FALSE(cells.empty());
@@ -172,7 +154,8 @@ TEST(LegacyAstarRandomMaps, PathIsUnchangedWhereverTheOldGoalRuleSucceeded) {
     const unsigned int w = 4 + rng() % 14;
     const unsigned int h = 3 + rng() % 12;
     auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
-        randomCostedMap(w, h, 0.15 + 0.05 * (trial % 6), rng), orvik_nav2_gridmap::GridMapConfig{});
+        orvik_test::randomGradedCostmap(w, h, 0.15 + 0.05 * (trial % 6), 200, rng),
+        orvik_nav2_gridmap::GridMapConfig{});
     const int sx = static_cast<int>(rng() % w);
     const int sy = static_cast<int>(rng() % h);
     const int gx = static_cast<int>(rng() % w);
