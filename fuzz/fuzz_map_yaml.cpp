@@ -24,6 +24,13 @@ void checkGrid(const nav_msgs::msg::OccupancyGrid& grid) {
   ORVIK_FUZZ_CHECK(
       std::isfinite(grid.info.origin.position.x) && std::isfinite(grid.info.origin.position.y),
       "origin is not finite");
+  const double resolution = static_cast<double>(grid.info.resolution);
+  ORVIK_FUZZ_CHECK(std::isfinite(grid.info.origin.position.x + grid.info.width * resolution) &&
+                       std::isfinite(grid.info.origin.position.y + grid.info.height * resolution),
+                   "far corner of the map is not finite");
+  ORVIK_FUZZ_CHECK(grid.info.origin.position.x + resolution != grid.info.origin.position.x &&
+                       grid.info.origin.position.y + resolution != grid.info.origin.position.y,
+                   "one cell's step is lost in the origin");
   for (const int8_t value : grid.data) {
     ORVIK_FUZZ_CHECK(value >= -1 && value <= 100, "cell value %d", value);
   }

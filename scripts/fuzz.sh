@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang, AddressSanitizer and UBSan into build-fuzz/ and runs
-# each one for a bounded time on its committed seed corpus (fuzz/corpus/<target>/). New inputs
-# go to build-fuzz/corpus/<target>/, crashes, hangs and leaks to build-fuzz/artifacts/<target>/.
+# them on their committed seed corpora (fuzz/corpus/<target>/).
+#
+# Two ways to run:
+#   exploratory (default): each target for a bounded time with a random seed. New inputs go to
+#     build-fuzz/corpus/<target>/, crashes, hangs and leaks to build-fuzz/artifacts/<target>/.
+#     A finding, once fixed, belongs in fuzz/corpus/<target>/ as a regression input.
+#   reproducible (ORVIK_FUZZ_RUNS=N, what CI runs): replays every committed input, then N
+#     mutations from a fixed seed, starting from the committed corpus only. The same commit
+#     tries the same inputs on every machine, so a run never fails on what the fuzzer happened
+#     to draw that day.
 #
 # Usage: scripts/fuzz.sh [seconds per target, default 600] [target...]
-#   ORVIK_FUZZ_RUNS=N      run each target N inputs instead of for a time (CI's short pass)
+#   ORVIK_FUZZ_RUNS=N      reproducible mode with N mutations per target (seconds ignored)
+#   ORVIK_FUZZ_SEED=S      seed of the reproducible mode (default 1)
 #   ORVIK_FUZZ_BUILD_DIR   build folder (default build-fuzz)
 #   ORVIK_JOBS             parallel compile jobs
 # Exits non-zero when any target reports a finding.
@@ -37,13 +46,20 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 failed=()
 for target in "${targets[@]}"; do
   seeds="$root/fuzz/corpus/$target"
-  work="$build_dir/corpus/$target"
   artifacts="$build_dir/artifacts/$target/"
-  mkdir -p "$work" "$artifacts"
-  limit=(-max_total_time="$seconds")
   if [[ -n "${ORVIK_FUZZ_RUNS:-}" ]]; then
-    limit=(-runs="$ORVIK_FUZZ_RUNS")
+    # libFuzzer writes new inputs into its first folder: a fresh empty one, so that neither the
+    # committed corpus changes nor inputs of an earlier run steer this one.
+    work="$build_dir/replay/$target"
+    rm -rf "$work"
+    count=$(find "$seeds" -type f | wc -l)
+    # -runs counts the replayed inputs too; the mutations come on top of them.
+    limit=(-seed="${ORVIK_FUZZ_SEED:-1}" -runs=$((count + ORVIK_FUZZ_RUNS)))
+  else
+    work="$build_dir/corpus/$target"
+    limit=(-max_total_time="$seconds")
   fi
+  mkdir -p "$work" "$artifacts"
   echo "== $target: ${limit[*]}"
   # -timeout bounds a single input: anything slower than that counts as a hang.
   if ! "$build_dir/fuzz/$target" "${limit[@]}" -timeout=25 -rss_limit_mb=2048 \

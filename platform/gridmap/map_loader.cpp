@@ -101,6 +101,12 @@ MapMetadata readMapYaml(const std::string& yaml_path) {
   return meta;
 }
 
+std::string formatNumber(double value) {
+  std::ostringstream text;
+  text << value;
+  return text.str();
+}
+
 std::string resolveBeside(const std::string& yaml_path, const std::string& file) {
   if (!file.empty() && file.front() == '/') {
     return file;
@@ -238,6 +244,34 @@ std::shared_ptr<GridMapROS> buildGridMap(const nav2_costmap_2d::Costmap2D& costm
   }
 }
 
+// Far enough from zero that the origin's own rounding reaches a thousandth of a cell: beyond it
+// neighbouring cells have world coordinates that can no longer be told apart reliably.
+constexpr double kMaxOriginInCells = 1e12;
+
+// The grid stores the resolution as a float and the costmap computes every cell's world
+// coordinate from origin and resolution; a value that is finite as YAML's double can still
+// become infinite or zero on the way (resolution 1e300 is an infinite float) or put the far
+// corner of the map out of range. Such a map is refused here rather than handed on.
+void checkGeometrySurvivesStorage(const MapMetadata& meta, unsigned int width, unsigned int height,
+                                  const std::string& yaml_path) {
+  const float stored_resolution = static_cast<float>(meta.resolution);
+  if (!std::isnormal(stored_resolution)) {  // infinite, zero or subnormal
+    fail(yaml_path, "resolution " + formatNumber(meta.resolution) +
+                        " is out of the range a map's resolution can be stored in (a float)");
+  }
+  const double resolution = static_cast<double>(stored_resolution);
+  const unsigned int sizes[2] = {width, height};
+  for (int axis = 0; axis < 2; ++axis) {
+    const double origin = meta.origin[axis];
+    const double far_corner = origin + static_cast<double>(sizes[axis]) * resolution;
+    if (!std::isfinite(far_corner) || std::abs(origin) / resolution > kMaxOriginInCells ||
+        std::abs(far_corner) / resolution > kMaxOriginInCells) {
+      fail(yaml_path, "origin " + formatNumber(origin) + " is too far from 0 for cells of " +
+                          formatNumber(resolution) + " m: the cells' positions would be lost");
+    }
+  }
+}
+
 }  // namespace
 
 nav_msgs::msg::OccupancyGrid loadOccupancyGrid(const std::string& yaml_path) {
@@ -252,6 +286,8 @@ nav_msgs::msg::OccupancyGrid loadOccupancyGrid(const std::string& yaml_path) {
     fail(image_path, "map image has " + std::to_string(image.channels()) + " channels");
   }
   const PixelReader reader{image, image.depth() == CV_8U ? 255.0 : 65535.0};
+  checkGeometrySurvivesStorage(meta, static_cast<unsigned int>(image.cols),
+                               static_cast<unsigned int>(image.rows), path);
 
   nav_msgs::msg::OccupancyGrid grid;
   grid.header.frame_id = "map";

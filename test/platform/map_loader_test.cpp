@@ -187,6 +187,24 @@ TEST(LoadOccupancyGrid, MalformedInputIsAnErrorNamingTheProblem) {
         loadOccupancyGrid(tmp.write("f.yaml", std::string(y).replace(y.find("0.5"), 3, "0")));
       },
       "resolution");
+  // Finite as a double, but not as the float the grid stores (or too small a cell to place).
+  for (const char* resolution : {"1e300", "3.5e38", "1e-300", "1e-40"}) {
+    expectLoadErrorMentioning(
+        [&] {
+          loadOccupancyGrid(
+              tmp.write("r.yaml", std::string(y).replace(y.find("0.5"), 3, resolution)));
+        },
+        "resolution");
+  }
+  // An origin so far out that the cells' world positions collapse into one another.
+  for (const char* origin : {"[1e300, -2.0, 0.0]", "[1.0, -1e14, 0.0]", "[1.7e308, 0, 0]"}) {
+    expectLoadErrorMentioning(
+        [&] {
+          loadOccupancyGrid(
+              tmp.write("o.yaml", std::string(y).replace(y.find("[1.0, -2.0, 0.0]"), 16, origin)));
+        },
+        "origin");
+  }
   expectLoadErrorMentioning(
       [&] { loadOccupancyGrid(tmp.write("g.yaml", mapYaml("m.pgm", "mode: fancy\n"))); }, "fancy");
   expectLoadErrorMentioning([&] { loadOccupancyGrid(tmp.write("h.yaml", mapYaml("\"\""))); },
