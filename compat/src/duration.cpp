@@ -1,5 +1,6 @@
 #include "rclcpp/duration.hpp"
 
+#include <cmath>
 #include <limits>
 
 namespace rclcpp {
@@ -13,8 +14,20 @@ Duration::Duration(const builtin_interfaces::msg::Duration& duration_msg)
     : Duration(duration_msg.sec, duration_msg.nanosec) {}
 
 Duration Duration::from_seconds(double seconds) {
+  // Converting a double outside int64's range is undefined behaviour: a time limit beyond about
+  // 292 years saturates at the longest representable duration (NaN gives none).
+  constexpr double kLimit = 9223372036854775807.0;  // 2^63, the first double past INT64_MAX
+  const double nanoseconds = seconds * 1e9;
   Duration d;
-  d.ns_ = static_cast<int64_t>(seconds * 1e9);
+  if (std::isnan(nanoseconds)) {
+    d.ns_ = 0;
+  } else if (nanoseconds >= kLimit) {
+    d.ns_ = std::numeric_limits<int64_t>::max();
+  } else if (nanoseconds <= -kLimit) {
+    d.ns_ = std::numeric_limits<int64_t>::min();
+  } else {
+    d.ns_ = static_cast<int64_t>(nanoseconds);
+  }
   return d;
 }
 

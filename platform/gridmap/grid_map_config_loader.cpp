@@ -10,8 +10,19 @@ namespace orvik_nav2_gridmap {
 namespace {
 
 using loader_support::fail;
+using loader_support::failAt;
+using loader_support::readBool;
 using loader_support::readFinite;
-using loader_support::readScalar;
+using loader_support::readFiniteIn;
+using loader_support::readString;
+
+// No ground robot is larger than this, and no clearance or inflation reaches further: a value
+// beyond it is a typo (a footprint in millimetres) and would make every collision check sweep
+// millions of cells.
+constexpr double kMaxRobotExtentM = 50.0;
+constexpr double kMaxReachM = 100.0;
+// Nav2's cost_scaling_factor is a decay rate per metre; beyond this every inflated cell is free.
+constexpr double kMaxCostScaling = 1000.0;
 
 // YAML allows a list, a map or null as a key ("? [a, b]: 1", "~: 1"); none of them names a
 // setting, and converting one to a string would throw yaml-cpp's own exception.
@@ -22,12 +33,9 @@ std::string readKey(const YAML::Node& key, const std::string& file, const std::s
   return key.Scalar();
 }
 
-double readLength(const YAML::Node& node, const std::string& file, const std::string& key) {
-  const double value = readFinite(node, file, key);
-  if (value < 0.0) {
-    fail(file, "key '" + key + "' must not be negative");
-  }
-  return value;
+double readLength(const YAML::Node& node, const std::string& file, const std::string& key,
+                  double max) {
+  return readFiniteIn(node, file, key, 0.0, max);
 }
 
 std::vector<geometry_msgs::msg::Point> readFootprint(YAML::Node node, const std::string& file) {
@@ -40,18 +48,18 @@ std::vector<geometry_msgs::msg::Point> readFootprint(YAML::Node node, const std:
     }
   }
   if (!node.IsSequence()) {
-    fail(file, "key 'footprint' has the wrong type: expected a list of [x, y] pairs");
+    failAt(file, node, "footprint", "expected a list of [x, y] pairs");
   }
   std::vector<geometry_msgs::msg::Point> footprint;
   for (std::size_t i = 0; i < node.size(); ++i) {
     const YAML::Node pair = node[i];
     const std::string key = "footprint[" + std::to_string(i) + "]";
     if (!pair.IsSequence() || pair.size() != 2) {
-      fail(file, "key '" + key + "' must be an [x, y] pair");
+      failAt(file, pair, key, "must be an [x, y] pair");
     }
     geometry_msgs::msg::Point point;
-    point.x = readFinite(pair[0], file, key);
-    point.y = readFinite(pair[1], file, key);
+    point.x = readFiniteIn(pair[0], file, key, -kMaxRobotExtentM, kMaxRobotExtentM);
+    point.y = readFiniteIn(pair[1], file, key, -kMaxRobotExtentM, kMaxRobotExtentM);
     footprint.push_back(point);
   }
   if (footprint.size() < 3) {
@@ -63,11 +71,12 @@ std::vector<geometry_msgs::msg::Point> readFootprint(YAML::Node node, const std:
 
 std::vector<double> readClearances(const YAML::Node& node, const std::string& file) {
   if (!node.IsSequence()) {
-    fail(file, "key 'danger_clearances' has the wrong type: expected a list of numbers");
+    failAt(file, node, "danger_clearances", "expected a list of numbers");
   }
   std::vector<double> clearances;
   for (std::size_t i = 0; i < node.size(); ++i) {
-    clearances.push_back(readLength(node[i], file, "danger_clearances[" + std::to_string(i) + "]"));
+    clearances.push_back(
+        readLength(node[i], file, "danger_clearances[" + std::to_string(i) + "]", kMaxReachM));
   }
   if (clearances.empty()) {
     fail(file, "key 'danger_clearances' is empty");
@@ -77,22 +86,22 @@ std::vector<double> readClearances(const YAML::Node& node, const std::string& fi
 
 InflationConfig readInflation(const YAML::Node& node, const std::string& file) {
   if (!node.IsMap()) {
-    fail(file, "key 'inflation' has the wrong type: expected a map");
+    failAt(file, node, "inflation", "expected a map");
   }
   InflationConfig inflation;
   for (const auto& entry : node) {
     const std::string key = readKey(entry.first, file, "in 'inflation' ");
     const std::string path = "inflation." + key;
     if (key == "enabled") {
-      inflation.enabled = readScalar<bool>(entry.second, file, path);
+      inflation.enabled = readBool(entry.second, file, path);
     } else if (key == "inscribed_radius") {
-      inflation.inscribed_radius = readLength(entry.second, file, path);
+      inflation.inscribed_radius = readLength(entry.second, file, path, kMaxRobotExtentM);
     } else if (key == "inflation_radius") {
-      inflation.inflation_radius = readLength(entry.second, file, path);
+      inflation.inflation_radius = readLength(entry.second, file, path, kMaxReachM);
     } else if (key == "cost_scaling_factor") {
-      inflation.cost_scaling_factor = readLength(entry.second, file, path);
+      inflation.cost_scaling_factor = readLength(entry.second, file, path, kMaxCostScaling);
     } else {
-      fail(file, "unknown key '" + path + "'");
+      failAt(file, entry.first, path, "unknown key");
     }
   }
   return inflation;
@@ -114,22 +123,22 @@ GridMapConfig loadGridMapConfig(const std::string& yaml_path) {
     const std::string key = readKey(entry.first, path, "");
     const YAML::Node& value = entry.second;
     if (key == "global_frame") {
-      config.global_frame = readScalar<std::string>(value, path, key);
+      config.global_frame = readString(value, path, key);
       if (config.global_frame.empty()) {
         fail(path, "key 'global_frame' is empty");
       }
     } else if (key == "footprint") {
       config.footprint = readFootprint(value, path);
     } else if (key == "robot_radius") {
-      config.robot_radius = readLength(value, path, key);
+      config.robot_radius = readLength(value, path, key, kMaxRobotExtentM);
     } else if (key == "danger_clearances") {
       config.danger_clearances = readClearances(value, path);
     } else if (key == "unknown_is_obstacle") {
-      config.unknown_is_obstacle = readScalar<bool>(value, path, key);
+      config.unknown_is_obstacle = readBool(value, path, key);
     } else if (key == "inflation") {
       config.inflation = readInflation(value, path);
     } else {
-      fail(path, "unknown key '" + key + "'");
+      failAt(path, entry.first, key, "unknown key");
     }
   }
   return config;

@@ -11,6 +11,7 @@
 #include <yaml-cpp/yaml.h>
 
 #include "orvik_nav2_gridmap/map_loader.hpp"
+#include "strict_input.hpp"
 
 namespace orvik_nav2_gridmap::loader_support {
 
@@ -28,38 +29,47 @@ inline std::string expandHome(const std::string& path) {
   return path;
 }
 
-inline YAML::Node loadYamlFile(const std::string& path) {
-  // The error_code form: a name the system refuses (too long, no permission) is a missing file,
-  // not a filesystem_error escaping the loader.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
-    fail(path, "no such file");
-  }
+/// Runs a strict read and turns its InputError into the loaders' MapLoadError.
+template <class Read>
+auto strictly(Read read) -> decltype(read()) {
   try {
-    return YAML::LoadFile(path);
-  } catch (const YAML::Exception& e) {
-    fail(path, std::string("malformed YAML: ") + e.what());
+    return read();
+  } catch (const orvik_input::InputError& e) {
+    throw MapLoadError(e.what());
   }
 }
 
-template <class T>
-T readScalar(const YAML::Node& node, const std::string& file, const std::string& key) {
-  if (!node || !node.IsScalar()) {
-    fail(file, "key '" + key + "' is missing or not a single value");
-  }
-  try {
-    return node.as<T>();
-  } catch (const YAML::Exception&) {
-    fail(file, "key '" + key + "' has the wrong type (value '" + node.Scalar() + "')");
-  }
+/// A regular file of at most orvik_input::kMaxConfigBytes, parsed; syntax errors with line and
+/// column.
+inline YAML::Node loadYamlFile(const std::string& path) {
+  return strictly([&] { return orvik_input::loadYamlFile(path); });
+}
+
+// The typed reads of the strict layer: a quoted "0.22" is a string, never a number, and errors
+// carry file, line and column.
+inline std::string readString(const YAML::Node& node, const std::string& file,
+                              const std::string& key) {
+  return strictly([&] { return orvik_input::readString(node, file, key); });
+}
+
+inline bool readBool(const YAML::Node& node, const std::string& file, const std::string& key) {
+  return strictly([&] { return orvik_input::readBool(node, file, key); });
 }
 
 inline double readFinite(const YAML::Node& node, const std::string& file, const std::string& key) {
-  const double value = readScalar<double>(node, file, key);
-  if (!std::isfinite(value)) {
-    fail(file, "key '" + key + "' must be a finite number");
-  }
-  return value;
+  return strictly([&] { return orvik_input::readNumber(node, file, key); });
+}
+
+/// A finite number in [min, max]; the error names the key and the range.
+inline double readFiniteIn(const YAML::Node& node, const std::string& file, const std::string& key,
+                           double min, double max) {
+  return strictly([&] { return orvik_input::readNumberIn(node, file, key, min, max); });
+}
+
+[[noreturn]] inline void failAt(const std::string& file, const YAML::Node& node,
+                                const std::string& key, const std::string& message) {
+  strictly([&] { orvik_input::failAt(file, node, key, message); });
+  std::abort();  // unreachable: failAt always throws
 }
 
 }  // namespace orvik_nav2_gridmap::loader_support

@@ -22,9 +22,10 @@ namespace orvik_nav2_gridmap {
 
 using loader_support::expandHome;
 using loader_support::fail;
+using loader_support::failAt;
 using loader_support::loadYamlFile;
 using loader_support::readFinite;
-using loader_support::readScalar;
+using loader_support::readString;
 
 namespace {
 
@@ -46,7 +47,7 @@ MapMetadata readMapYaml(const std::string& yaml_path) {
     fail(yaml_path, "not a YAML map of keys");
   }
   MapMetadata meta;
-  meta.image = readScalar<std::string>(root["image"], yaml_path, "image");
+  meta.image = readString(root["image"], yaml_path, "image");
   if (meta.image.empty()) {
     fail(yaml_path, "The image tag was empty.");
   }
@@ -71,21 +72,21 @@ MapMetadata readMapYaml(const std::string& yaml_path) {
     fail(yaml_path, "free_thresh is above occupied_thresh");
   }
   const YAML::Node negate = root["negate"];
-  if (!negate || !negate.IsScalar()) {
-    fail(yaml_path, "key 'negate' is missing or not a single value");
+  if (!negate) {
+    fail(yaml_path, "key 'negate' is missing");
   }
   // map_server accepts an integer or, failing that, a boolean.
-  int negate_int = 0;
-  bool negate_bool = false;
-  if (YAML::convert<int>::decode(negate, negate_int)) {
-    meta.negate = negate_int != 0;
-  } else if (YAML::convert<bool>::decode(negate, negate_bool)) {
-    meta.negate = negate_bool;
+  if (orvik_input::isIntegerScalar(negate)) {
+    meta.negate = loader_support::strictly(
+                      [&] { return orvik_input::readInt(negate, yaml_path, "negate"); }) != 0;
+  } else if (orvik_input::isBoolScalar(negate)) {
+    meta.negate = loader_support::readBool(negate, yaml_path, "negate");
   } else {
-    fail(yaml_path, "key 'negate' has the wrong type (value '" + negate.Scalar() + "')");
+    failAt(yaml_path, negate, "negate",
+           std::string("expected 0, 1, true or false, got ") + orvik_input::describeNode(negate));
   }
   if (const YAML::Node mode = root["mode"]) {
-    std::string name = readScalar<std::string>(mode, yaml_path, "mode");
+    std::string name = readString(mode, yaml_path, "mode");
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (name == "trinary") {

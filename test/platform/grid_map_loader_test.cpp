@@ -4,6 +4,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <string>
+#include <utility>
 
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "orvik_nav2_gridmap/map_loader.hpp"
@@ -97,6 +98,46 @@ TEST(LoadGridMapConfig, RejectsUnknownKeysWrongTypesAndShortFootprints) {
                             "robot_radius");
   expectLoadErrorMentioning([&] { loadGridMapConfig(tmp.path() + "/none.yaml"); }, "none.yaml");
   expectLoadErrorMentioning([&] { loadGridMapConfig(tmp.write("i.yaml", "a: [b\n")); }, "i.yaml");
+}
+
+// One strict reading for every YAML the loaders take: a quoted value is a string (the options of
+// the planning tool always refused "0.22" while this reader took it), the error points at the
+// value's line and column, and sizes no robot has are refused with the key named.
+TEST(LoadGridMapConfig, StrictTypesPositionsAndSaneSizes) {
+  orvik_test::TempDir tmp;
+  expectLoadErrorMentioning(
+      [&] { loadGridMapConfig(tmp.write("q.yaml", "inflation:\n  inscribed_radius: \"0.22\"\n")); },
+      "q.yaml:2:21: key 'inflation.inscribed_radius': expected a number, got a quoted string");
+  expectLoadErrorMentioning(
+      [&] { loadGridMapConfig(tmp.write("b.yaml", "unknown_is_obstacle: 'true'\n")); },
+      "b.yaml:1:22: key 'unknown_is_obstacle': expected true or false, got a quoted string");
+  expectLoadErrorMentioning(
+      [&] { loadGridMapConfig(tmp.write("u.yaml", "robot_radius: 0.2\nrobot_radus: 0.2\n")); },
+      "u.yaml:2:1: key 'robot_radus': unknown key");
+  const std::pair<const char*, const char*> huge[] = {
+      {"footprint: [[1e6, 0], [0, 1], [-1, 0]]\n", "footprint[0]"},
+      {"robot_radius: 1e6\n", "robot_radius"},
+      {"danger_clearances: [0.5, 1e9]\n", "danger_clearances[1]"},
+      {"inflation:\n  inflation_radius: 1e9\n", "inflation.inflation_radius"},
+      {"inflation:\n  inscribed_radius: 1e9\n", "inflation.inscribed_radius"},
+      {"inflation:\n  cost_scaling_factor: 1e300\n", "inflation.cost_scaling_factor"},
+  };
+  for (const auto& [yaml, key] : huge) {
+    expectLoadErrorMentioning([&] { loadGridMapConfig(tmp.write("h.yaml", yaml)); },
+                              std::string("key '") + key + "': must be between");
+  }
+  // Quoted numbers in the map's own YAML are refused the same way.
+  tmp.writePgm("m.pgm", {{0, 255}});
+  expectLoadErrorMentioning(
+      [&] {
+        loadOccupancyGrid(tmp.write("m.yaml", std::string(kMapYaml).replace(
+                                                  std::string(kMapYaml).find("0.1"), 3, "'0.1'")));
+      },
+      "m.yaml:2:13: key 'resolution': expected a number, got a quoted string");
+  // Not a regular file: a directory or a device is refused before any read.
+  expectLoadErrorMentioning([&] { loadGridMapConfig(tmp.path()); }, "is a directory");
+  expectLoadErrorMentioning([&] { loadGridMapConfig("/dev/zero"); }, "is a device");
+  expectLoadErrorMentioning([&] { loadOccupancyGrid("/dev/zero"); }, "is a device");
 }
 
 TEST(LoadGridMapConfig, KeysThatAreNotPlainNamesAreRejectedAsLoadErrors) {
