@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 #include "orvik_nav2_tools/communicator_engine.hpp"
@@ -115,6 +116,14 @@ PlanOutcome Astar2Runner::run(const std::string& request,
                               const std::optional<geometry_msgs::msg::PoseStamped>& goal,
                               orvik_nav2_planner::astar2::AstarOptions options, bool keep_trace) {
   PlanOutcome outcome;
+  // The planner trims the reference path it is given to the part ahead of the robot. Each
+  // request gets its own copy, so that a batch's queries do not trim one shared path and see
+  // results that depend on the order they ran in.
+  std::optional<orvik_nav2_planner::astar2::ReferencePath> reference_copy;
+  if (options.reference_path != nullptr) {
+    reference_copy = *options.reference_path;
+    options.reference_path = &*reference_copy;
+  }
   options.start_fuzzy_radius = std::min(options.start_fuzzy_radius, diagonal_m_);
   options.goal_fuzzy_radius = std::min(options.goal_fuzzy_radius, diagonal_m_);
   searches_.clear();

@@ -1,14 +1,18 @@
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iomanip>
+#include <iostream>
 
 #include "orvik/logger.hpp"
 #include "orvik_plan/batch_queries.hpp"
 #include "orvik_plan/batch_statistics.hpp"
 #include "orvik_plan/commands.hpp"
+#include "orvik_plan/interrupt_request.hpp"
 #include "orvik_plan/map_input.hpp"
+#include "orvik_plan/output_files.hpp"
 #include "orvik_plan/path_geometry.hpp"
 #include "orvik_plan/plan_report.hpp"
 #include "orvik_plan/planner_session.hpp"
@@ -20,15 +24,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// A progress bar redrawn in place; silent unless standard output is a terminal.
-class ProgressBar {
+/// Progress of one batch file. On a terminal, a bar redrawn in place on standard output;
+/// otherwise (a log file, a CI job) a line on standard error when the file starts, every few
+/// seconds, and when it ends, so that a long run still shows it is alive.
+class ProgressReport {
  public:
-  ProgressBar(std::ostream& out, std::string label, std::size_t total)
-      : out_(out), label_(std::move(label)), total_(total), enabled_(isatty(STDOUT_FILENO) == 1) {}
+  ProgressReport(std::ostream& out, std::string label, std::size_t total)
+      : out_(out),
+        label_(std::move(label)),
+        total_(total),
+        terminal_(isatty(STDOUT_FILENO) == 1),
+        last_line_(std::chrono::steady_clock::now()) {
+    if (!terminal_) {
+      std::cerr << label_ << ": " << total_ << " queries\n" << std::flush;
+    }
+  }
   void update(std::size_t done, std::size_t failed) {
-    if (!enabled_ || total_ == 0) {
+    if (total_ == 0) {
       return;
     }
+    if (terminal_) {
+      drawBar(done, failed);
+      return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_line_ >= kLineInterval) {
+      last_line_ = now;
+      writeLine(done, failed);
+    }
+  }
+  void finish(std::size_t done, std::size_t failed) {
+    if (terminal_) {
+      out_ << "\n";
+    } else {
+      writeLine(done, failed);
+    }
+  }
+
+ private:
+  static constexpr std::chrono::seconds kLineInterval{5};
+
+  void drawBar(std::size_t done, std::size_t failed) {
     const int width = 30;
     const int filled = static_cast<int>(width * done / total_);
     out_ << "\r" << label_ << " [" << std::string(filled, '#') << std::string(width - filled, ' ')
@@ -38,17 +74,17 @@ class ProgressBar {
     }
     out_ << std::flush;
   }
-  void finish() {
-    if (enabled_) {
-      out_ << "\n";
-    }
+  void writeLine(std::size_t done, std::size_t failed) {
+    std::cerr << label_ << ": " << done << "/" << total_ << " queries done, " << failed
+              << " failed\n"
+              << std::flush;
   }
 
- private:
   std::ostream& out_;
   std::string label_;
   std::size_t total_;
-  bool enabled_;
+  bool terminal_;
+  std::chrono::steady_clock::time_point last_line_;
 };
 
 struct BatchFile {
@@ -114,9 +150,41 @@ void quietLibraryLogs() {
   }
 }
 
-}  // namespace
+/// Indices of the queries to run: every n-th, up to the limit.
+std::vector<std::size_t> selectQueries(const BatchFile& file, const PlanArguments& a) {
+  std::vector<std::size_t> selected;
+  for (std::size_t i = 0; i < file.queries.size(); i += static_cast<std::size_t>(a.batch_every)) {
+    if (a.batch_limit > 0 && selected.size() >= static_cast<std::size_t>(a.batch_limit)) {
+      break;
+    }
+    selected.push_back(i);
+  }
+  return selected;
+}
 
-int runBatchCommand(const PlanArguments& a, std::ostream& out) {
+QueryResult runQuery(PlannerSession& session, const BatchFile& file, const PlanArguments& a,
+                     std::size_t i) {
+  const BatchQuery& q = file.queries[i];
+  const auto start = queryPose(file, q.start_x, q.start_y, q.start_yaw);
+  const auto goal = queryPose(file, q.goal_x, q.goal_y, q.goal_yaw);
+  const PlanOutcome outcome = session.run(a.request, start, goal, false);
+  const double resolution = file.map->getMultiGridMap()->getCostmap()->getResolution();
+  QueryResult r;
+  r.index = i;
+  r.line = q.line;
+  r.bucket = q.bucket;
+  r.solved = outcome.found;
+  r.time_ms = outcome.search_time_ms;
+  r.nodes_expanded = outcome.nodes_expanded.value_or(0);
+  for (const auto& path : outcome.paths) {
+    r.length_cells += pathLength(path.poses) / resolution;
+  }
+  r.optimal_length = q.optimal_length;
+  r.reason = outcome.reason;
+  return r;
+}
+
+int runBatch(const PlanArguments& a, std::ostream& out) {
   const auto config = loadGridConfig(a.grid_config_yaml);
   // Every file is read before the first query runs, so a typo in the last one fails at once.
   std::vector<BatchFile> files;
@@ -124,52 +192,39 @@ int runBatchCommand(const PlanArguments& a, std::ostream& out) {
     files.push_back(loadBatchFile(path, a, config));
   }
   quietLibraryLogs();
+  const InterruptRequest interrupt;
 
   std::vector<BatchSummary> rows;
   nlohmann::json json = {{"tool", "orvik_plan"},
                          {"planner", a.planner},
                          {"request", a.request},
+                         {"interrupted", false},
                          {"scenarios", nlohmann::json::array()}};
   bool all_solved = true;
   for (const auto& file : files) {
-    PlannerSession session(file.map, a.planner, a.options_yaml, a.reference_path_file);
-    const double resolution = file.map->getMultiGridMap()->getCostmap()->getResolution();
-    std::vector<std::size_t> selected;
-    for (std::size_t i = 0; i < file.queries.size(); i += static_cast<std::size_t>(a.batch_every)) {
-      if (a.batch_limit > 0 && selected.size() >= static_cast<std::size_t>(a.batch_limit)) {
-        break;
-      }
-      selected.push_back(i);
+    if (interrupt.requested()) {
+      break;
     }
-    ProgressBar progress(out, file.name, selected.size());
+    PlannerSession session(file.map, a.planner, a.options_yaml, a.reference_path_file);
+    const std::vector<std::size_t> selected = selectQueries(file, a);
+    ProgressReport progress(out, file.name, selected.size());
     std::vector<QueryResult> results;
     std::size_t failed = 0;
     for (const std::size_t i : selected) {
-      const BatchQuery& q = file.queries[i];
-      const auto start = queryPose(file, q.start_x, q.start_y, q.start_yaw);
-      const auto goal = queryPose(file, q.goal_x, q.goal_y, q.goal_yaw);
-      const PlanOutcome outcome = session.run(a.request, start, goal, false);
-      QueryResult r;
-      r.index = i;
-      r.line = q.line;
-      r.bucket = q.bucket;
-      r.solved = outcome.found;
-      r.time_ms = outcome.search_time_ms;
-      r.nodes_expanded = outcome.nodes_expanded.value_or(0);
-      for (const auto& path : outcome.paths) {
-        r.length_cells += pathLength(path.poses) / resolution;
+      // Checked between queries: the one running when Ctrl-C came is finished and counted.
+      if (interrupt.requested()) {
+        break;
       }
-      r.optimal_length = q.optimal_length;
-      r.reason = outcome.reason;
-      failed += r.solved ? 0 : 1;
-      results.push_back(std::move(r));
+      results.push_back(runQuery(session, file, a, i));
+      failed += results.back().solved ? 0 : 1;
       progress.update(results.size(), failed);
     }
-    progress.finish();
+    progress.finish(results.size(), failed);
     all_solved = all_solved && failed == 0;
     rows.push_back(summarise(file.name, results));
     nlohmann::json entry = {{"name", file.name},
                             {"map", file.map_path},
+                            {"queries_selected", selected.size()},
                             {"summary", summaryToJson(rows.back())},
                             {"queries", nlohmann::json::array()}};
     for (const auto& r : results) {
@@ -182,13 +237,33 @@ int runBatchCommand(const PlanArguments& a, std::ostream& out) {
       }
     }
   }
+  const bool interrupted = interrupt.requested();
+  json["interrupted"] = interrupted;
   out << "\n" << formatBatchTable(rows);
+  if (interrupted) {
+    out << "INTERRUPTED: the table and the JSON cover the queries that ran before Ctrl-C\n";
+  }
   if (!a.json_file.empty()) {
     writeTextFile(a.json_file, json.dump(1) + "\n");
     out << "per-query results: " << a.json_file << "\n";
   }
   out.flush();
+  if (interrupted) {
+    return kExitInterrupted;
+  }
   return all_solved ? kExitOk : kExitNoPath;
+}
+
+}  // namespace
+
+int runBatchCommand(const PlanArguments& a, std::ostream& out) {
+  const RunOutputs outputs({a.json_file});
+  try {
+    return runBatch(a, out);
+  } catch (...) {
+    outputs.discardStale();
+    throw;
+  }
 }
 
 }  // namespace orvik_plan

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "orvik_plan/input_file.hpp"
 #include "orvik_plan/tool_error.hpp"
 
 namespace orvik_plan {
@@ -53,18 +54,17 @@ std::vector<std::string> split(const std::string& line, char separator) {
   return fields;
 }
 
-std::ifstream openOrThrow(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) {
-    throw ToolError("cannot read " + path);
-  }
-  return in;
+// The largest Moving AI scenario files hold about 10,000 queries in well under 1 MiB.
+constexpr std::size_t kMaxQueryFileBytes = 64u << 20;
+
+std::istringstream openOrThrow(const std::string& path) {
+  return std::istringstream(readInputFile(path, kMaxQueryFileBytes));
 }
 
 }  // namespace
 
 MovingAiScenario readMovingAiScenario(const std::string& path) {
-  std::ifstream in = openOrThrow(path);
+  std::istringstream in = openOrThrow(path);
   MovingAiScenario scenario;
   std::string line;
   int number = 0;
@@ -144,7 +144,7 @@ std::string findScenarioMap(const std::string& scenario_path, const std::string&
 }
 
 std::vector<BatchQuery> readQueryCsv(const std::string& path) {
-  std::ifstream in = openOrThrow(path);
+  std::istringstream in = openOrThrow(path);
   std::vector<BatchQuery> queries;
   std::string line;
   int number = 0;

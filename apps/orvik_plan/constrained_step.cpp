@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -13,6 +14,7 @@ StepOutcome runConstrainedStep(const PostConfig& config, const PostContext& cont
                                const std::vector<PathRecord>& paths) {
   StepOutcome outcome;
   outcome.name = "constrained";
+  outcome.time_limit = TimeLimitRecord{config.constrained_max_time, false, {}};
   auto node = std::make_shared<rclcpp_lifecycle::LifecycleNode>(
       "orvik_plan", rclcpp::NodeOptions().parameter_overrides(config.constrained_parameters));
   orvik_nav2_planner::OrvikConstrainedSmoother smoother;
@@ -39,6 +41,7 @@ StepOutcome runConstrainedStep(const PostConfig& config, const PostContext& cont
       path.poses.back().pose.orientation = yawToQuaternion(last_yaw);
     }
     PathRecord out = in;
+    const auto begin = std::chrono::steady_clock::now();
     try {
       smoother.smooth(costmap, path, rclcpp::Duration::from_seconds(config.constrained_max_time));
       out.poses = path.poses;
@@ -49,6 +52,17 @@ StepOutcome runConstrainedStep(const PostConfig& config, const PostContext& cont
     } catch (const std::exception& e) {
       outcome.ok = false;
       outcome.notes.push_back(in.role + ": " + e.what() + "; kept as it was");
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    // Ceres checks its time limit between iterations and stops once it has passed: a solve that
+    // ended earlier was bounded by its iterations or converged, the same on any machine.
+    if (seconds >= config.constrained_max_time) {
+      outcome.time_limit->reached = true;
+      outcome.time_limit->cut_short.push_back(in.role);
+      outcome.notes.push_back(in.role + ": stopped by the time limit (max_time " +
+                              std::to_string(config.constrained_max_time) +
+                              " s): the result depends on the machine's speed");
     }
     outcome.paths.push_back(std::move(out));
   }

@@ -9,6 +9,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "orvik_plan/output_files.hpp"
 #include "orvik_plan/tool_error.hpp"
 
 namespace orvik_plan {
@@ -65,8 +66,8 @@ PictureRenderer::PictureRenderer(std::shared_ptr<orvik_nav2_gridmap::GridMapROS>
   if (!map_ || !map_->getMultiGridMap()) {
     throw ToolError("no map to draw on");
   }
-  if (scale_ < 1 || scale_ > 64) {
-    throw ToolError("picture scale must be 1..64");
+  if (scale_ < 1 || scale_ > kMaxScale) {
+    throw ToolError("picture scale must be 1.." + std::to_string(kMaxScale));
   }
   const auto costmap = map_->getMultiGridMap()->getCostmap();
   size_x_ = costmap->getSizeInCellsX();
@@ -74,10 +75,11 @@ PictureRenderer::PictureRenderer(std::shared_ptr<orvik_nav2_gridmap::GridMapROS>
   resolution_ = costmap->getResolution();
   origin_x_ = costmap->getOriginX();
   origin_y_ = costmap->getOriginY();
-  // OpenCV images are limited to int sizes; refuse rather than wrap.
-  if (static_cast<double>(size_x_) * scale_ > 32767.0 ||
-      static_cast<double>(size_y_) * scale_ > 32767.0) {
-    throw ToolError("the picture would be larger than 32767 pixels; lower --png-scale");
+  // Callers pick the scale with largestScale; this only guards against wrapping sizes.
+  if (scale_ > largestScale(size_x_, size_y_)) {
+    throw ToolError("the picture would be larger than " + std::to_string(kMaxSidePixels) +
+                    " pixels a side or " + std::to_string(static_cast<int>(kMaxPixels / 1e6)) +
+                    " million pixels; lower --png-scale");
   }
 }
 
@@ -297,15 +299,10 @@ cv::Mat PictureRenderer::render(const PlanReport& report) const {
 }
 
 void PictureRenderer::writePng(const cv::Mat& image, const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty()) {
-    fs::create_directories(parent, ec);
-  }
+  std::vector<uchar> bytes;
   bool ok = false;
   try {
-    ok = cv::imwrite(path, image);
+    ok = cv::imencode(std::filesystem::path(path).extension().string(), image, bytes);
   } catch (const cv::Exception&) {
     ok = false;
   }
@@ -313,6 +310,15 @@ void PictureRenderer::writePng(const cv::Mat& image, const std::string& path) {
     throw ToolError("cannot write the picture " + path + " (a .png file name is expected)",
                     kExitOutputFailed);
   }
+  writeFileAtomically(path, std::string(bytes.begin(), bytes.end()));
+}
+
+int PictureRenderer::largestScale(unsigned int size_x, unsigned int size_y) {
+  const double larger = std::max(std::max(size_x, size_y), 1u);
+  const double area = std::max(static_cast<double>(size_x) * size_y, 1.0);
+  const int by_side = static_cast<int>(std::floor(kMaxSidePixels / larger));
+  const int by_area = static_cast<int>(std::floor(std::sqrt(kMaxPixels / area)));
+  return std::clamp(std::min(by_side, by_area), 0, kMaxScale);
 }
 
 }  // namespace orvik_plan

@@ -16,15 +16,25 @@ namespace orvik_plan {
 /// map's highest row at the top as a map is viewed.
 class PictureRenderer {
  public:
-  /// @throw ToolError when the map is missing or scale is not in 1..64.
+  /// @throw ToolError when the map is missing or scale is not in 1..largestScale().
   PictureRenderer(std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map, int scale);
 
   /// Pixels per cell that make the larger side about 1000 pixels (at least 1, at most 8).
   static int automaticScale(unsigned int size_x, unsigned int size_y);
 
+  /// The largest scale at which a map's picture can be drawn (OpenCV's drawing stays exact up
+  /// to 32,767 pixels a side; a bound on the area keeps memory sane), at most kMaxScale; 0 when
+  /// even one pixel per cell is too large.
+  static int largestScale(unsigned int size_x, unsigned int size_y);
+
+  static constexpr int kMaxScale = 64;
+  static constexpr int kMaxSidePixels = 32767;
+  static constexpr double kMaxPixels = 200e6;
+
   /// @return a CV_8UC3 image of size_x * scale by size_y * scale pixels.
   cv::Mat render(const PlanReport& report) const;
 
+  /// Encodes by the file name's extension and writes atomically.
   /// @throw ToolError with kExitOutputFailed when the PNG cannot be written.
   static void writePng(const cv::Mat& image, const std::string& path);
 

@@ -1,8 +1,10 @@
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 
 #include "orvik_plan/commands.hpp"
 #include "orvik_plan/map_input.hpp"
+#include "orvik_plan/output_files.hpp"
 #include "orvik_plan/picture_renderer.hpp"
 #include "orvik_plan/planner_session.hpp"
 #include "orvik_plan/pose_text.hpp"
@@ -53,9 +55,41 @@ StepOutcome runStep(const std::string& step, const PostConfig& config, const Pos
   throw ToolError("post-processing step '" + step + "' is not available in this build");
 }
 
-}  // namespace
+std::string jsonFileOf(const PlanArguments& a) {
+  return a.json_file.empty() ? (fs::path(a.out_dir) / "plan.json").string() : a.json_file;
+}
 
-int runPlanCommand(const PlanArguments& a, std::ostream& out) {
+/// Draws the picture at the scale asked for, or smaller when that would be too large, or skips
+/// it: the plan is done by now and must not fail for its picture.
+void writePicture(const PlanArguments& a,
+                  const std::shared_ptr<orvik_nav2_gridmap::GridMapROS>& map, PlanReport& report) {
+  const std::string file =
+      a.png_file.empty() ? (fs::path(a.out_dir) / "plan.png").string() : a.png_file;
+  const int wanted = a.png_scale > 0
+                         ? a.png_scale
+                         : PictureRenderer::automaticScale(report.map.size_x, report.map.size_y);
+  const int largest = PictureRenderer::largestScale(report.map.size_x, report.map.size_y);
+  const std::string size =
+      std::to_string(report.map.size_x) + " x " + std::to_string(report.map.size_y) + " cells";
+  if (largest < 1) {
+    report.png_note = "skipped: a map of " + size + " is too large to draw";
+    std::cerr << "orvik_plan: warning: picture " << report.png_note << "\n";
+    // A picture of an earlier run at that name would pass for this run's.
+    removeStaleOutput(file);
+    return;
+  }
+  report.png_file = file;
+  report.png_scale = std::min(wanted, largest);
+  if (report.png_scale < wanted) {
+    report.png_note = "drawn at " + std::to_string(report.png_scale) + " pixels per cell, not " +
+                      std::to_string(wanted) + ": a map of " + size + " is too large for more";
+    std::cerr << "orvik_plan: warning: picture " << report.png_note << "\n";
+  }
+  const PictureRenderer renderer(map, report.png_scale);
+  PictureRenderer::writePng(renderer.render(report), report.png_file);
+}
+
+int planAndWrite(const PlanArguments& a, std::ostream& out) {
   const auto config = loadGridConfig(a.grid_config_yaml);
   const auto map = loadRosGridMap(a.map_yaml, config, a.labels_image, a.extra_cost_image);
 
@@ -90,24 +124,35 @@ int runPlanCommand(const PlanArguments& a, std::ostream& out) {
   }
   report.final_paths = route;
 
-  report.json_file =
-      a.json_file.empty() ? (fs::path(a.out_dir) / "plan.json").string() : a.json_file;
+  report.json_file = jsonFileOf(a);
   if (!a.no_png) {
-    report.png_file = a.png_file.empty() ? (fs::path(a.out_dir) / "plan.png").string() : a.png_file;
-    report.png_scale = a.png_scale > 0
-                           ? a.png_scale
-                           : PictureRenderer::automaticScale(report.map.size_x, report.map.size_y);
-    const PictureRenderer renderer(map, report.png_scale);
-    PictureRenderer::writePng(renderer.render(report), report.png_file);
+    writePicture(a, map, report);
   }
   report.csv_file = a.csv_file;
   if (!report.csv_file.empty()) {
     writeTextFile(report.csv_file, pathsToCsv(report.final_paths));
   }
+  // The JSON goes last: once it is there, every file it names is complete.
   writeTextFile(report.json_file, reportToJson(report).dump(2) + "\n");
   out << summaryText(report);
   out.flush();
   return report.outcome.found ? kExitOk : kExitNoPath;
+}
+
+}  // namespace
+
+int runPlanCommand(const PlanArguments& a, std::ostream& out) {
+  std::vector<std::string> files{jsonFileOf(a), a.csv_file};
+  if (!a.no_png) {
+    files.push_back(a.png_file.empty() ? (fs::path(a.out_dir) / "plan.png").string() : a.png_file);
+  }
+  const RunOutputs outputs(files);
+  try {
+    return planAndWrite(a, out);
+  } catch (...) {
+    outputs.discardStale();
+    throw;
+  }
 }
 
 }  // namespace orvik_plan

@@ -57,6 +57,15 @@ struct PlanOutcome {
   cv::Mat trace_codes;
 };
 
+/// How a step with a wall-clock limit used it.
+struct TimeLimitRecord {
+  double limit_s{0.0};
+  /// True when the solve of at least one path ran until the limit (and so was cut short).
+  bool reached{false};
+  /// Roles of the paths whose solve the limit cut short.
+  std::vector<std::string> cut_short;
+};
+
 /// The result of one post-processing step over every path of the route.
 struct StepOutcome {
   std::string name;
@@ -67,6 +76,9 @@ struct StepOutcome {
   std::vector<CornerRecord> sunny_corners;
   std::vector<CornerRecord> line_corners;
   PoseList cut_poses;
+  /// Steps with a time limit (the constrained smoother): the limit per path, and whether it
+  /// ended the solve of some path, which then depends on the machine's speed and load.
+  std::optional<TimeLimitRecord> time_limit;
 };
 
 }  // namespace orvik_plan

@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "orvik_plan/output_files.hpp"
 #include "orvik_plan/tool_error.hpp"
 
 namespace orvik_plan {
@@ -30,6 +31,12 @@ nlohmann::json cornerToJson(const CornerRecord& c) {
           {"angle", c.angle},
           {"heading_in", c.heading_in},
           {"heading_out", c.heading_out}};
+}
+
+nlohmann::json timeLimitToJson(const TimeLimitRecord& limit) {
+  return {{"max_time_s", limit.limit_s},
+          {"stopped_by_time_limit", limit.reached},
+          {"paths_cut_short", limit.cut_short}};
 }
 
 std::string yesNo(bool value) {
@@ -117,6 +124,9 @@ nlohmann::json reportToJson(const PlanReport& r) {
         s["cut_poses"].push_back(poseToJson(pose));
       }
     }
+    if (step.time_limit) {
+      s["time_limit"] = timeLimitToJson(*step.time_limit);
+    }
     j["steps"].push_back(s);
   }
   j["final_paths"] = nlohmann::json::array();
@@ -125,25 +135,14 @@ nlohmann::json reportToJson(const PlanReport& r) {
   }
   j["outputs"] = {
       {"json", r.json_file}, {"csv", r.csv_file}, {"png", r.png_file}, {"png_scale", r.png_scale}};
+  if (!r.png_note.empty()) {
+    j["outputs"]["png_note"] = r.png_note;
+  }
   return j;
 }
 
 void writeTextFile(const std::string& path, const std::string& text) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty()) {
-    fs::create_directories(parent, ec);
-  }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    throw ToolError("cannot write " + path, kExitOutputFailed);
-  }
-  out << text;
-  out.flush();
-  if (!out) {
-    throw ToolError("cannot write " + path, kExitOutputFailed);
-  }
+  writeFileAtomically(path, text);
 }
 
 std::string pathsToCsv(const std::vector<PathRecord>& paths) {
@@ -226,6 +225,12 @@ std::string summaryText(const PlanReport& r) {
           << fixed(c.angle * 180.0 / M_PI, 1) << " deg\n";
       }
     }
+    if (step.time_limit) {
+      s << "           time limit " << step.time_limit->limit_s << " s per path: "
+        << (step.time_limit->reached ? "REACHED, the result depends on the machine's speed"
+                                     : "not reached")
+        << "\n";
+    }
     for (const auto& note : step.notes) {
       s << "           " << note << "\n";
     }
@@ -233,6 +238,9 @@ std::string summaryText(const PlanReport& r) {
   s << "outputs    JSON " << (r.json_file.empty() ? "-" : r.json_file);
   if (!r.png_file.empty()) {
     s << ", picture " << r.png_file;
+  }
+  if (!r.png_note.empty()) {
+    s << " (picture: " << r.png_note << ")";
   }
   if (!r.csv_file.empty()) {
     s << ", CSV " << r.csv_file;

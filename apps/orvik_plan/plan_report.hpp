@@ -37,13 +37,15 @@ struct PlanReport {
   std::string csv_file;
   std::string png_file;
   int png_scale{0};
+  /// Why the picture was drawn smaller than asked or skipped; empty when it was not.
+  std::string png_note;
 };
 
 nlohmann::json poseToJson(const geometry_msgs::msg::PoseStamped& pose);
 nlohmann::json pathToJson(const PathRecord& path);
 nlohmann::json reportToJson(const PlanReport& report);
 
-/// Writes text to a file, creating its folder.
+/// Writes text to a file atomically (writeFileAtomically), creating its folder.
 /// @throw ToolError with kExitOutputFailed when it cannot be written.
 void writeTextFile(const std::string& path, const std::string& text);
 

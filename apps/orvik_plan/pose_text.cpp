@@ -8,12 +8,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "orvik_plan/input_file.hpp"
 #include "orvik_plan/path_geometry.hpp"
 #include "orvik_plan/tool_error.hpp"
 
 namespace orvik_plan {
 
 namespace {
+
+// A reference path of a million poses is already far longer than any route on a real map.
+constexpr std::size_t kMaxPoseFileBytes = 64u << 20;
 
 std::string trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -123,13 +127,7 @@ geometry_msgs::msg::PoseStamped parsePoseText(const std::string& text, const std
 
 std::vector<geometry_msgs::msg::PoseStamped> readPoseFile(const std::string& path,
                                                           const std::string& frame) {
-  std::ifstream in(path);
-  if (!in) {
-    throw ToolError("cannot read pose file " + path);
-  }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string text = buffer.str();
+  const std::string text = readInputFile(path, kMaxPoseFileBytes);
   const std::string start = trim(text);
   PoseList poses;
   if (!start.empty() && (start.front() == '{' || start.front() == '[')) {

@@ -91,6 +91,13 @@ void readParameters(const YamlSection& section, const Key (&keys)[N], const std:
   }
 }
 
+// The solver is bounded by optimizer.max_iterations; the time limit is only a safety net, so
+// that the machine's load does not decide where the solver stops (a result that changes from
+// run to run). An hour is more than any path needs and keeps the limit a real number.
+constexpr double kDefaultSmootherSeconds = 60.0;
+constexpr double kMaxSmootherSeconds = 3600.0;
+constexpr int kMaxUpsamplingFactor = 64;
+
 void requirePositive(const YamlSection& section, const std::string& key, double value) {
   if (!(value > 0.0)) {
     throw ToolError(section.errorAt(key, "must be greater than 0"));
@@ -152,16 +159,22 @@ PostConfig loadPostConfig(const std::string& yaml_path) {
   if (auto radius = constrained.getDouble("minimum_turning_radius")) {
     requirePositive(constrained, "minimum_turning_radius", *radius);
   }
-  for (const char* factor : {"path_downsampling_factor", "path_upsampling_factor"}) {
-    if (auto value = constrained.getInt(factor); value && *value < 1) {
-      throw ToolError(constrained.errorAt(factor, "must be at least 1"));
-    }
+  if (auto value = constrained.getInt("path_downsampling_factor"); value && *value < 1) {
+    throw ToolError(constrained.errorAt("path_downsampling_factor", "must be at least 1"));
+  }
+  // Upsampling multiplies the poses the solver works on: a large factor only costs memory.
+  if (auto value = constrained.getInt("path_upsampling_factor");
+      value && (*value < 1 || *value > kMaxUpsamplingFactor)) {
+    throw ToolError(constrained.errorAt(
+        "path_upsampling_factor", "must be between 1 and " + std::to_string(kMaxUpsamplingFactor) +
+                                      ", not " + std::to_string(*value)));
   }
   if (auto points = constrained.getDoubleList("cost_check_points"); points && points->size() % 3) {
     throw ToolError(constrained.errorAt("cost_check_points",
                                         "needs triples x, y, weight (a multiple of 3 numbers)"));
   }
-  config.constrained_max_time = constrained.getDouble("max_time").value_or(2.0);
+  config.constrained_max_time = constrained.getDoubleIn("max_time", 0.0, kMaxSmootherSeconds)
+                                    .value_or(kDefaultSmootherSeconds);
   requirePositive(constrained, "max_time", config.constrained_max_time);
   const YamlSection optimizer = constrained.getSection("optimizer");
   optimizer.requireOnlyKeys(namesOf(kOptimizerKeys));

@@ -30,7 +30,7 @@ struct PostConfig {
   /// "constrained_smoother.<key>" and "constrained_smoother.optimizer.<key>" overrides.
   std::vector<rclcpp::Parameter> constrained_parameters;
   /// Seconds the constrained smoother may take per path.
-  double constrained_max_time{2.0};
+  double constrained_max_time{60.0};
   SunnySettings sunny;
   /// The file as read, echoed into the JSON.
   nlohmann::json echo;

@@ -9,14 +9,18 @@
 namespace orvik_plan {
 
 /// A YAML mapping read strictly: every key must be known and every value of the expected type.
-/// Errors throw ToolError naming the file and the key path ("opts.yaml: cost_weight: ...").
-/// Integers are accepted where a number is expected (a robotics engineer writes `radius: 1`);
-/// quoted scalars are always strings, and non-finite numbers are refused.
+/// The typing rules are the strict input layer's, shared with the map loaders (strict_input.hpp):
+/// integers are accepted where a number is expected (a robotics engineer writes `radius: 1`);
+/// quoted scalars are always strings, and non-finite numbers are refused. Errors throw ToolError
+/// naming the file, the line and column of the value, and the key path
+/// ("opts.yaml:4:14: cost_weight: ...").
 class YamlSection {
  public:
-  YamlSection(YAML::Node node, std::string where);
+  /// A section read from `file` (only used in error messages).
+  YamlSection(YAML::Node node, std::string file);
 
-  /// Reads a file whose top level is a mapping; an empty file is an empty mapping.
+  /// Reads a regular file of at most 16 MiB whose top level is a mapping; an empty file is an
+  /// empty mapping.
   /// @throw ToolError when the file cannot be read or parsed, or is not a mapping.
   static YamlSection loadFile(const std::string& path);
 
@@ -25,11 +29,11 @@ class YamlSection {
 
   bool has(const std::string& key) const;
   std::vector<std::string> keys() const;
-  /// "file.yaml: section" — the prefix of every error about this section.
-  const std::string& where() const { return where_; }
 
   /// @throw ToolError when the value is present but not of the type.
   std::optional<double> getDouble(const std::string& key) const;
+  /// A number in [min, max]: huge values are refused with the key named.
+  std::optional<double> getDoubleIn(const std::string& key, double min, double max) const;
   std::optional<int> getInt(const std::string& key) const;
   std::optional<bool> getBool(const std::string& key) const;
   std::optional<std::string> getString(const std::string& key) const;
@@ -40,22 +44,15 @@ class YamlSection {
   /// The raw node for the caller's own conversions (e.g. lists of lists).
   YAML::Node node(const std::string& key) const;
 
-  /// Builds the error text for a key of this section.
+  /// Builds the error text for a key of this section, at the key's value.
   std::string errorAt(const std::string& key, const std::string& message) const;
 
  private:
-  YAML::Node scalar(const std::string& key, const char* expected) const;
-
+  YamlSection(YAML::Node node, std::string file, std::string prefix);
   YAML::Node node_;
-  std::string where_;
+  std::string file_;
+  /// Key path of this section inside the file ("outer: inner: "), empty at the top level.
+  std::string prefix_;
 };
-
-/// Classifies an unquoted YAML scalar as the ROS 2 parameter parser would.
-bool yamlScalarIsInteger(const YAML::Node& node);
-bool yamlScalarIsNumber(const YAML::Node& node);
-bool yamlScalarIsBool(const YAML::Node& node);
-/// A finite double from a scalar that yamlScalarIsNumber accepts.
-/// @throw ToolError (with `where`) when it is not a finite number.
-double yamlNumber(const YAML::Node& node, const std::string& where);
 
 }  // namespace orvik_plan

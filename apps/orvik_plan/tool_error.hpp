@@ -15,6 +15,9 @@ enum ExitStatus : int {
   kExitBadInput = 2,
   /// An output file could not be written.
   kExitOutputFailed = 3,
+  /// A batch stopped by Ctrl-C: the table and JSON cover the queries that ran (128 + SIGINT,
+  /// the shell's convention for a process ended by that signal).
+  kExitInterrupted = 130,
 };
 
 /// A failure that ends the tool with one error line and the given exit status.

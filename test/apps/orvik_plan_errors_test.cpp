@@ -75,7 +75,7 @@ TEST(OrvikPlanErrors, UnreadableFilesNameTheFile) {
               dir.path()),
       2, "/nonexistent/map.yaml");
   expectOneErrorLine(runTool(demoArgs({"--options", "/nonexistent/options.yaml"}), dir.path()), 2,
-                     "cannot read /nonexistent/options.yaml");
+                     "/nonexistent/options.yaml: cannot read");
   expectOneErrorLine(runTool(demoArgs({"--reference-path", "/nonexistent/ref.txt"}), dir.path()), 2,
                      "/nonexistent/ref.txt");
   const std::string bad_config = dir.write("robot.yaml", "robot_raduis: 0.3\n");

@@ -1,7 +1,9 @@
 #include "orvik_plan/post_config.hpp"
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
+#include <utility>
 
 #include <filesystem>
 #include <fstream>
@@ -72,6 +74,24 @@ TEST(PostConfig, ValuesThatWouldMisleadAStepAreRefused) {
     EXPECT_THROW(loadPostConfig(write(text)), ToolError) << text;
   }
   EXPECT_NO_THROW(loadPostConfig(""));
+}
+
+TEST(PostConfig, HugeValuesAreRefusedWithTheKeyNamed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"constrained_smoother:\n  max_time: 1e10\n", "max_time: must be between 0 and 3600"},
+      {"constrained_smoother:\n  path_upsampling_factor: 1000000\n",
+       "path_upsampling_factor: must be between 1 and 64"},
+  };
+  for (const auto& [text, expected] : cases) {
+    try {
+      loadPostConfig(write(text));
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const ToolError& e) {
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(loadPostConfig(write("constrained_smoother:\n  max_time: 3600\n")).constrained_max_time,
+            3600.0);
 }
 
 }  // namespace
