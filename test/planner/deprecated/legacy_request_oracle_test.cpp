@@ -276,6 +276,17 @@ TEST(LegacyRequestOracle, EveryOptionMatchesAPlainTranscriptionOfTheRules) {
       if (ok) {
         ++found;
         EXPECT_EQ(path.poses.back().pose.orientation.z, goal.pose.orientation.z) << where;
+        // The goal node is left linked to the cell before it, as callers read it.
+        const auto& goal_parent = planner.goalNode()->parent;
+        if (expected.cells.size() > 1) {
+          ASSERT_TRUE(goal_parent) << where;
+          EXPECT_EQ(
+              std::make_pair(static_cast<int>(goal_parent->x), static_cast<int>(goal_parent->y)),
+              expected.cells[expected.cells.size() - 2])
+              << where;
+        } else {
+          EXPECT_FALSE(goal_parent) << where;
+        }
         nav_msgs::msg::Path requested;
         requested.poses = {start, goal};
         const Cells asked = legacy_test::pathCells(map, requested);
