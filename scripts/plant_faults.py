@@ -205,8 +205,9 @@ def main():
 
     global ROOT
     workdir = Path(args.workdir).resolve()
-    ROOT = workdir / "tree"
-    refresh_copy(ROOT)
+    if not args.list:
+        ROOT = workdir / "tree"
+        refresh_copy(ROOT)
     faults = parse_fault_list(Path(args.faults))
     chosen = [f for f in faults.faults
               if args.only.lower() in f.name.lower() and (not args.area or f.area == args.area)]

@@ -36,7 +36,10 @@ std::vector<geometry_msgs::msg::Point> thinFootprint(double half_length, double 
 std::shared_ptr<orvik_nav2_gridmap::GridMapROS> randomWorld(std::mt19937& rng) {
   const int sx = 34 + static_cast<int>(rng() % 50);
   const int sy = 34 + static_cast<int>(rng() % 50);
-  const double resolution = rng() % 2 ? 0.05 : 0.1;
+  // 0.0795 and 0.0605 m put straight runs of ten cells just inside the 0.8 m and just outside
+  // the 0.6 m obstacle distances at which rotation and turn-around checks change.
+  const double resolutions[4] = {0.05, 0.1, 0.0795, 0.0605};
+  const double resolution = resolutions[rng() % 4];
   nav2_costmap_2d::Costmap2D costmap(sx, sy, resolution, -1.0, 0.5, 0);
   std::uniform_int_distribution<int> cost(1, 200);
   for (int y = 0; y < sy; ++y) {
