@@ -75,13 +75,17 @@ TEST(SearchPaths, BlockedRotationInACorridorGivesForwardAndBackwardLegs) {
   EXPECT_EQ(backward.back(), (Cell{5, 29}));
   EXPECT_FLOAT_EQ(paths.paths[0].goal_tolerance, 0.1f);
   EXPECT_EQ(paths.paths[0].poses.back().pose.orientation.w, 1.0);
-  EXPECT_TRUE(log.contains("AstarPlanner(modes): search try to findSpinFreePointForward"));
-  EXPECT_TRUE(log.contains("AstarPlanner(modes): find forward path successfully"));
-  EXPECT_TRUE(log.contains("AstarPlanner(modes): search try to find backward path"));
+  EXPECT_TRUE(log.contains(spdlog::level::info,
+                           "AstarPlanner(modes): search try to findSpinFreePointForward"));
+  EXPECT_TRUE(
+      log.contains(spdlog::level::info, "AstarPlanner(modes): find forward path successfully"));
+  EXPECT_TRUE(
+      log.contains(spdlog::level::info, "AstarPlanner(modes): search try to find backward path"));
   // The start position is logged as given, in full precision.
   EXPECT_TRUE(log.contains(
+      spdlog::level::info,
       fmt::format("Current pose is ({},{})", start.pose.position.x, start.pose.position.y)));
-  EXPECT_TRUE(log.contains("Recieved goal pose is (0.275,1.475)"));
+  EXPECT_TRUE(log.contains(spdlog::level::info, "Recieved goal pose is (0.275,1.475)"));
 }
 
 TEST(SearchPaths, WithoutSpinFreePointTheDirectPathIsReturnedAlone) {
@@ -134,7 +138,7 @@ TEST(SearchPaths, FailedDirectSearchLeavesThePathsUntouched) {
   EXPECT_FALSE(
       planner.searchPaths(cellPose(map, 30, 29), cellPose(map, 0, 0), AstarOptions(), paths));
   EXPECT_EQ(paths.paths.size(), 1u);
-  EXPECT_TRUE(log.contains("AstarPlanner(modes): search failed"));
+  EXPECT_TRUE(log.contains(spdlog::level::info, "AstarPlanner(modes): search failed"));
 }
 
 TEST(SearchForwardPath, OpenGroundStopsAtTheFirstNodeWithAGrandparent) {
@@ -166,7 +170,7 @@ TEST(SearchForwardPath, UnusableStartFails) {
   Path path;
   orvik_test::LogCapture log;
   EXPECT_FALSE(planner.searchForwardPath(cellPose(map, 0, 0), AstarOptions(), path));
-  EXPECT_TRUE(log.contains("AstarPlanner(fwd): setStartNode fuzzyNode failed"));
+  EXPECT_TRUE(log.contains(spdlog::level::err, "AstarPlanner(fwd): setStartNode fuzzyNode failed"));
 }
 
 TEST(SearchForwardPath, SeesTheConstraintOfTheLastOrdinarySearch) {

@@ -103,7 +103,7 @@ TEST(AstarSearchResult, SameCellNearAnObstacleFailsTheGoalCheck) {
   Path path;
   orvik_test::LogCapture log;
   EXPECT_FALSE(planner.searchPath(cellPose(map, 1, 1), cellPose(map, 1, 1), options, path));
-  EXPECT_TRUE(log.contains("AstarPlanner(same): can not reach goal"));
+  EXPECT_TRUE(log.contains(spdlog::level::err, "AstarPlanner(same): can not reach goal"));
   EXPECT_TRUE(path.poses.empty());
 }
 
@@ -153,13 +153,15 @@ TEST(AstarSearchInput, NonFiniteOrFarAwayEndpointsFailWithTheConversionLines) {
     {
       orvik_test::LogCapture log;
       EXPECT_FALSE(planner.searchPath(bad, good, AstarOptions(), path));
-      EXPECT_TRUE(log.contains("convert point from world to map failed"));
-      EXPECT_TRUE(log.contains("AstarPlanner(bad): setStartNode convertPoseToAstarNode failed"));
+      EXPECT_TRUE(log.contains(spdlog::level::err, "convert point from world to map failed"));
+      EXPECT_TRUE(log.contains(spdlog::level::err,
+                               "AstarPlanner(bad): setStartNode convertPoseToAstarNode failed"));
     }
     {
       orvik_test::LogCapture log;
       EXPECT_FALSE(planner.searchPath(good, bad, AstarOptions(), path));
-      EXPECT_TRUE(log.contains("AstarPlanner(bad): setGoalNode convertPoseToAstarNode failed"));
+      EXPECT_TRUE(log.contains(spdlog::level::err,
+                               "AstarPlanner(bad): setGoalNode convertPoseToAstarNode failed"));
     }
     EXPECT_TRUE(path.poses.empty());
   }
@@ -210,7 +212,8 @@ TEST_F(CanReachGoalTest, SingleNodeNearAnObstacleFails) {
 TEST_F(CanReachGoalTest, SmallToleranceIsReported) {
   orvik_test::LogCapture log;
   planner_.canReachGoal(chain({{8, 3}, {7, 3}}), 0.1);
-  EXPECT_TRUE(log.contains("AstarPlanner(reach): canReachGoal tolerance is 0.1"));
+  EXPECT_TRUE(
+      log.contains(spdlog::level::info, "AstarPlanner(reach): canReachGoal tolerance is 0.1"));
 }
 
 TEST_F(CanReachGoalTest, ClearNodeBeyondTheToleranceApproves) {
@@ -245,7 +248,8 @@ TEST(AstarSearchTiming, SlowSearchStillReturnsItsPathAndAddsOneInfoLine) {
       planner.searchPath(cellPose(map, 0, 0), cellPose(map, 1499, 0), AstarOptions(), path));
   EXPECT_GT(planner.expandedCount(), 1000000u);
   EXPECT_EQ(pathCells(map, path).back(), (Cell{1499, 0}));
-  EXPECT_EQ(log.count("AstarPlanner(slow)::searchPath found path time is too long, search time: "),
+  EXPECT_EQ(log.count(spdlog::level::info,
+                      "AstarPlanner(slow)::searchPath found path time is too long, search time: "),
             1u);
 }
 

@@ -7,61 +7,14 @@
 #include <string>
 #include <vector>
 
-#include <spdlog/sinks/ostream_sink.h>
-
 #include "geometry_msgs/msg/pose_stamped.hpp"
 #include "orvik/logger.hpp"
 #include "orvik_nav2_gridmap/grid_map_ros.hpp"
 #include "orvik_nav2_protocol/msg/path.hpp"
 #include "support/grid_fixtures.hpp"
+#include "support/log_capture.hpp"
 
 namespace orvik_test {
-
-/// Collects the log lines written while it lives.
-class LogCapture {
- public:
-  LogCapture() {
-    sink_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(stream_);
-    sink_->set_pattern("%v");
-    logger()->sinks().push_back(sink_);
-    previous_level_ = logger()->level();
-    logger()->set_level(spdlog::level::info);
-  }
-  ~LogCapture() {
-    auto& sinks = logger()->sinks();
-    for (auto it = sinks.begin(); it != sinks.end(); ++it) {
-      if (*it == sink_) {
-        sinks.erase(it);
-        break;
-      }
-    }
-    logger()->set_level(previous_level_);
-  }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  std::string text() const { return stream_.str(); }
-  bool contains(const std::string& fragment) const {
-    return text().find(fragment) != std::string::npos;
-  }
-  std::size_t count(const std::string& fragment) const {
-    const std::string all = text();
-    std::size_t n = 0;
-    for (auto pos = all.find(fragment); pos != std::string::npos;
-         pos = all.find(fragment, pos + 1)) {
-      ++n;
-    }
-    return n;
-  }
-
- private:
-  static std::shared_ptr<spdlog::logger> logger() {
-    return orvik::Logger::Instance("spdlog").logger;
-  }
-  std::ostringstream stream_;
-  std::shared_ptr<spdlog::sinks::ostream_sink_mt> sink_;
-  spdlog::level::level_enum previous_level_{spdlog::level::info};
-};
 
 /// A pose at the centre of cell (x, y) with heading yaw.
 inline geometry_msgs::msg::PoseStamped cellPose(

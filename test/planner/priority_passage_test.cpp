@@ -172,11 +172,14 @@ TEST_F(PassageTermTest, PreferredPassageAttractsThePathAndIsReported) {
   ASSERT_TRUE(planner.searchPath(orvik_test::cellPose(map_, 0, 0),
                                  orvik_test::cellPose(map_, 15, 0), options_, path));
   EXPECT_TRUE(log.contains(
+      spdlog::level::info,
       "[PriorityPassage] AstarPlanner(pp) priority preference enabled, outside_penalty: 3"));
   EXPECT_TRUE(
-      log.contains("[PriorityPassage] AstarPlanner(pp) selected nearest target label: 1 (total: "));
+      log.contains(spdlog::level::info,
+                   "[PriorityPassage] AstarPlanner(pp) selected nearest target label: 1 (total: "));
   EXPECT_TRUE(
-      log.contains("[PriorityPassage] AstarPlanner(pp) path uses priority passage, cells: "));
+      log.contains(spdlog::level::info,
+                   "[PriorityPassage] AstarPlanner(pp) path uses priority passage, cells: "));
   int inside = 0;
   for (const auto& c : orvik_test::pathCells(map_, path)) {
     inside += c.y >= 2 && c.y <= 6;
@@ -191,7 +194,7 @@ TEST_F(PassageTermTest, TargetLabelFromTheOptionsIsUsedAndStillLogged) {
   orvik_test::LogCapture log;
   ASSERT_TRUE(planner.searchPath(orvik_test::cellPose(map_, 0, 4), orvik_test::cellPose(map_, 3, 4),
                                  options_, path));
-  EXPECT_TRUE(log.contains("selected nearest target label: 4 (total: "));
+  EXPECT_TRUE(log.contains(spdlog::level::info, "selected nearest target label: 4 (total: "));
 }
 
 TEST_F(PassageTermTest, PassagesWithoutPreferenceAreStillReported) {
@@ -201,10 +204,12 @@ TEST_F(PassageTermTest, PassagesWithoutPreferenceAreStillReported) {
   ASSERT_TRUE(planner.searchPath(orvik_test::cellPose(map_, 0, 3), orvik_test::cellPose(map_, 5, 3),
                                  AstarOptions(), path));
   EXPECT_TRUE(log.contains(
+      spdlog::level::info,
       "[PriorityPassage] AstarPlanner(np) priority passage loaded, but preference disabled"));
   EXPECT_TRUE(log.contains(
+      spdlog::level::info,
       "[PriorityPassage] AstarPlanner(np) path uses priority passage, cells: 6/6, ratio: 1.000"));
-  EXPECT_FALSE(log.contains("selected nearest target label"));
+  EXPECT_FALSE(log.mentions("selected nearest target label"));
 }
 
 TEST(PassagePreference, MapWithoutPassagesSearchesAsUsualWithOneWarning) {
@@ -218,7 +223,9 @@ TEST(PassagePreference, MapWithoutPassagesSearchesAsUsualWithOneWarning) {
   orvik_test::LogCapture log;
   ASSERT_TRUE(planner.searchPath(orvik_test::cellPose(map, 0, 0), orvik_test::cellPose(map, 11, 7),
                                  preferred, with));
-  EXPECT_EQ(log.count("priority preference enabled, but no priority passage loaded"), 1u);
+  EXPECT_EQ(
+      log.count(spdlog::level::warn, "priority preference enabled, but no priority passage loaded"),
+      1u);
   ASSERT_TRUE(planner.searchPath(orvik_test::cellPose(map, 0, 0), orvik_test::cellPose(map, 11, 7),
                                  AstarOptions(), without));
   EXPECT_EQ(with, without);

@@ -5,6 +5,7 @@ orvik_add_test(vec2d_test
 orvik_add_test(path_smoother_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_test.cpp
           ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_terms_test.cpp
+          ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_sweep_test.cpp
   LIBS orvik_gradient_smoother_objects)
 orvik_add_test(path_smoother_run_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/path_smoother_run_test.cpp

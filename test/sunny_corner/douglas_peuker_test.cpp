@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "orvik_nav2_planner/sunny_process.hpp"
-#include "sunny_corner/log_capture.hpp"
 #include "sunny_corner/path_builders.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -106,7 +106,7 @@ Path randomWalk(std::mt19937& rng, size_t count) {
 TEST(DouglasPeukerProcess, EmptyPathLeavesEveryListEmptyAndLogsNothing) {
   DouglasPeuker analyser = makeAnalyser();
   analyser.processPath(pathThrough({{0, 0}, {1, 1}, {2, 0}}));
-  orvik_test::LogCapture log;
+  orvik_test::LogCapture log(spdlog::level::debug);
   analyser.processPath({});
   EXPECT_TRUE(analyser.key_points_.empty());
   EXPECT_TRUE(analyser.pending_segments_.empty());
@@ -183,13 +183,14 @@ TEST(DouglasPeukerProcess, CounterClockwiseRightAngleYieldsNoCorner) {
 
 TEST(DouglasPeukerProcess, LineCornersAreLoggedInPathOrderOfTheirStretches) {
   DouglasPeuker analyser(0.1, 0.01, 30.0, 0.05, 1.0);
-  orvik_test::LogCapture log;
+  orvik_test::LogCapture log(spdlog::level::debug);
   analyser.processPath(eastThenTurnPath(-1.0));
   ASSERT_EQ(analyser.line_corners_.size(), 1u);
   const Point& c = analyser.line_corners_[0];
-  EXPECT_TRUE(log.contains(fmt::format("sunny corner from line {}, {}, {}, {}, {}, {}, {}, {}", c.x,
-                                       c.y, c.index, c.angle, c.left_far, c.left_near, c.right_near,
-                                       c.right_far)))
+  EXPECT_TRUE(log.contains(
+      spdlog::level::debug,
+      fmt::format("sunny corner from line {}, {}, {}, {}, {}, {}, {}, {}", c.x, c.y, c.index,
+                  c.angle, c.left_far, c.left_near, c.right_near, c.right_far)))
       << log.text();
 }
 

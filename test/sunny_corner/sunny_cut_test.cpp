@@ -9,8 +9,8 @@
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "orvik_nav2_gridmap/collision_check.hpp"
 #include "orvik_nav2_planner/sunny_process.hpp"
-#include "sunny_corner/log_capture.hpp"
 #include "sunny_corner/path_builders.hpp"
+#include "support/log_capture.hpp"
 
 namespace {
 
@@ -130,12 +130,14 @@ DouglasPeuker cutterOver(const GridMapPtr& map) {
 
 TEST(SunnySpinCheck, FreeRotationAtTheCornerGivesZeroOffset) {
   DouglasPeuker cutter = cutterOver(openMap());
-  orvik_test::LogCapture log;
+  orvik_test::LogCapture log(spdlog::level::debug);
   double offset = -1.0;
   EXPECT_TRUE(cutter.isSpinCollisionFree(laneCorner(), offset));
   EXPECT_EQ(offset, 0.0);
-  EXPECT_TRUE(log.contains("Sunny corner rotation max_cycle_count=32")) << log.text();
-  EXPECT_TRUE(log.contains("Sunny corner collision free is true, the offset is: 0"));
+  EXPECT_TRUE(log.contains(spdlog::level::debug, "Sunny corner rotation max_cycle_count=32"))
+      << log.text();
+  EXPECT_TRUE(
+      log.contains(spdlog::level::debug, "Sunny corner collision free is true, the offset is: 0"));
 }
 
 TEST(SunnySpinCheck, FreeOnlyPastTheCorridorEnd) {
@@ -152,11 +154,11 @@ TEST(SunnySpinCheck, FreeOnlyPastTheCorridorEnd) {
 
 TEST(SunnySpinCheck, NeverFreeInAnEndlessCorridor) {
   DouglasPeuker cutter = cutterOver(endlessCorridor());
-  orvik_test::LogCapture log;
+  orvik_test::LogCapture log(spdlog::level::debug);
   double offset = -1.0;
   EXPECT_FALSE(cutter.isSpinCollisionFree(laneCorner(), offset));
   EXPECT_DOUBLE_EQ(offset, 0.5);
-  EXPECT_FALSE(log.contains("collision free is true"));
+  EXPECT_FALSE(log.mentions("collision free is true"));
   EXPECT_LT(firstFreeOffset(endlessCorridor(), laneCorner()), 0.0);
 }
 
@@ -192,9 +194,10 @@ TEST(SunnySpinCheck, SweepLengthFollowsTheTurningAngle) {
   DouglasPeuker cutter = cutterOver(openMap());
   double offset = 0.0;
   for (const auto& [angle, count] : {std::pair<double, int>{0.0, 1}, {M_PI, 63}, {-M_PI, 63}}) {
-    orvik_test::LogCapture log;
+    orvik_test::LogCapture log(spdlog::level::debug);
     EXPECT_TRUE(cutter.isSpinCollisionFree(laneCorner(angle), offset));
-    EXPECT_TRUE(log.contains(fmt::format("Sunny corner rotation max_cycle_count={}", count)))
+    EXPECT_TRUE(log.contains(spdlog::level::debug,
+                             fmt::format("Sunny corner rotation max_cycle_count={}", count)))
         << log.text();
   }
 }
@@ -333,27 +336,29 @@ TEST_F(SunnyCut, RejectionsLeavePathAndInstanceUntouched) {
   const Path original = laneApproach();
 
   {
-    orvik_test::LogCapture log;
+    orvik_test::LogCapture log(spdlog::level::debug);
     Path empty;
     EXPECT_FALSE(cutter.cutPathFromSunny(empty, 0, 0.2));
     EXPECT_TRUE(empty.empty());
-    EXPECT_TRUE(log.contains("The path in cut path from sunny is empty !!!"));
+    EXPECT_TRUE(log.contains(spdlog::level::err, "The path in cut path from sunny is empty !!!"));
   }
   for (int index : {-1, 1, 7}) {
-    orvik_test::LogCapture log;
+    orvik_test::LogCapture log(spdlog::level::debug);
     Path path = original;
     EXPECT_FALSE(cutter.cutPathFromSunny(path, index, 0.2));
     EXPECT_EQ(path, original);
-    EXPECT_TRUE(log.contains("The index of sunny corner is error !!!!!!")) << index;
+    EXPECT_TRUE(log.contains(spdlog::level::err, "The index of sunny corner is error !!!!!!"))
+        << index;
   }
   // left_near off a short path, and right_far off a path that holds left_near.
   for (size_t length : {10u, 15u}) {
-    orvik_test::LogCapture log;
+    orvik_test::LogCapture log(spdlog::level::debug);
     const Path shorter(original.begin(), original.begin() + length);
     Path path = shorter;
     EXPECT_FALSE(cutter.cutPathFromSunny(path, 0, 0.2));
     EXPECT_EQ(path, shorter);
-    EXPECT_TRUE(log.contains("The first point index is out of range !!!!")) << length;
+    EXPECT_TRUE(log.contains(spdlog::level::err, "The first point index is out of range !!!!"))
+        << length;
   }
   EXPECT_TRUE(cutter.cut_poses_.empty());
   EXPECT_EQ(cutter.line_corners_.size(), 1u);
