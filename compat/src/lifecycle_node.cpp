@@ -31,6 +31,18 @@ rclcpp::Logger LifecycleNode::get_logger() const {
   return rclcpp::get_logger(name_);
 }
 
+rclcpp::Clock::SharedPtr LifecycleNode::get_clock() {
+  return clock_;
+}
+
+rclcpp::Clock::ConstSharedPtr LifecycleNode::get_clock() const {
+  return clock_;
+}
+
+rclcpp::Time LifecycleNode::now() const {
+  return clock_->now();
+}
+
 const rclcpp::ParameterValue& LifecycleNode::declare_parameter(
     const std::string& name, const rclcpp::ParameterValue& default_value,
     const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor, bool ignore_override) {
