@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Installs the three core libraries with what they link against, the public headers and a CMake
 # package, so that a downstream project can find_package(orvik_planner).
 include(CMakePackageConfigHelpers)

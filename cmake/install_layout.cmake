@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Where the parts of the package go, and how installed binaries find the libraries.
 
 # The stand-ins of compat/ carry ROS names (rclcpp::, nav2_costmap_2d::, ...). They go where

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The packages that the exported targets of orvik_planner link against, other than ROS 2.
 # Included by the package configuration, the standalone one and ament's alike.
 include(CMakeFindDependencyMacro)

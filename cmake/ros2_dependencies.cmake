@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The ROS 2 Humble packages the libraries and plugins build against. The standalone build gives
 # the same target name to compat/'s stand-ins, so the rest of the tree links one target either
 # way.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Chooses the build: against ROS 2 Humble through ament when it is found (colcon build in a
 # sourced Humble workspace), otherwise standalone against the stand-ins in compat/.
 set(ORVIK_ROS2 "AUTO" CACHE STRING

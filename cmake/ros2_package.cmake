@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The ament side of the package: plugin registration, exports, and the package itself.
 pluginlib_export_plugin_description_file(nav2_core plugins/orvik_planner_plugins.xml)
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Puts an SPDX licence line at the top of each source file that lacks one: "// ..." for C and
 # C++, "# ..." for CMake, shell and Python (below a shebang line and a Python coding line).
 # Files that already carry an SPDX line anywhere in their first lines are left alone, so running

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs a built tree into a temporary prefix and checks it as a user would meet it: a
 # downstream project finds the package with find_package, builds, and runs without
 # LD_LIBRARY_PATH, as does the installed tool; the ROS stand-ins stay private and abseil is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "class_loader/class_loader_core.hpp"
 
 #include <map>

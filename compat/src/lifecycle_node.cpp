@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 
 namespace rclcpp_lifecycle {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_nav2_plugins/planner_grid_settings.hpp"
 
 #include "orvik_nav2_plugins/plugin_parameters.hpp"

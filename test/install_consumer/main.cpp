@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Plans around a wall with the installed A* planner, then loads the plugin library as pluginlib
 // does and creates a planner through its registered class: proof that headers, libraries,
 // run paths and the CMake package work once installed.

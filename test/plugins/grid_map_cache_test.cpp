@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grid map is rebuilt exactly when the costmap or the configuration changed.
 #include <gtest/gtest.h>
 

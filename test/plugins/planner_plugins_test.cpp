@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Both planner plugins on Nav2's smoother benchmark world, against direct calls of the
 // planners on the same map: same path, stamped as Nav2 planners stamp theirs, failures as
 // exceptions that planner_server catches, and a replan after the costmap changed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The plugin description file names exactly the classes the library registers, each under the
 // base class it is loaded as: pluginlib finds a plugin only when both spellings agree.
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Both smoother plugins on Nav2's smoother benchmark world, fed the costmap as smoother_server
 // shares it, against direct calls of the smoothers on the same map and path.
 #include <cmath>
