@@ -15,24 +15,16 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> availablePostSteps() {
   std::vector<std::string> steps;
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   steps.push_back("gradient");
-#endif
-#ifdef ORVIK_PLAN_HAS_OPTIMIZE
   steps.push_back("sunny");
   steps.push_back("constrained");
-#endif
   return steps;
 }
 
 std::vector<std::string> availablePlanners() {
   std::vector<std::string> planners;
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   planners.push_back("astar2");
-#endif
-#ifdef ORVIK_PLAN_HAS_LEGACY
   planners.push_back("legacy");
-#endif
   return planners;
 }
 

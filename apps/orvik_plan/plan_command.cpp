@@ -36,19 +36,15 @@ void requireOnMap(const geometry_msgs::msg::PoseStamped& pose, const std::string
 
 StepOutcome runStep(const std::string& step, const PostConfig& config, const PostContext& context,
                     const std::vector<PathRecord>& paths) {
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   if (step == "gradient") {
     return runGradientStep(config, context, paths);
   }
-#endif
-#ifdef ORVIK_PLAN_HAS_OPTIMIZE
   if (step == "sunny") {
     return runSunnyStep(config, context, paths);
   }
   if (step == "constrained") {
     return runConstrainedStep(config, context, paths);
   }
-#endif
   (void)config;
   (void)context;
   (void)paths;

@@ -2,26 +2,18 @@
 
 #include "orvik_plan/tool_error.hpp"
 
-#ifdef ORVIK_PLAN_HAS_ASTAR2
 #include "orvik_plan/astar2_runner.hpp"
 #include "orvik_plan/astar_options_yaml.hpp"
-#endif
-#ifdef ORVIK_PLAN_HAS_LEGACY
 #include "orvik_plan/legacy_runner.hpp"
-#endif
 
 namespace orvik_plan {
 
 struct PlannerSession::Impl {
   std::string planner;
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   Astar2Options astar_options;
   std::unique_ptr<Astar2Runner> astar;
-#endif
-#ifdef ORVIK_PLAN_HAS_LEGACY
   LegacyOptions legacy_options;
   std::unique_ptr<LegacyRunner> legacy;
-#endif
 };
 
 PlannerSession::PlannerSession(std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map,
@@ -30,23 +22,16 @@ PlannerSession::PlannerSession(std::shared_ptr<orvik_nav2_gridmap::GridMapROS> m
     : impl_(std::make_unique<Impl>()) {
   impl_->planner = planner;
   const std::string frame = map->getGlobalFrame();
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   if (planner == "astar2") {
     impl_->astar_options = loadAstar2Options(options_yaml, reference_file, frame);
     impl_->astar = std::make_unique<Astar2Runner>(map);
     return;
   }
-#endif
-#ifdef ORVIK_PLAN_HAS_LEGACY
   if (planner == "legacy") {
     impl_->legacy_options = loadLegacyOptions(options_yaml, reference_file, frame);
     impl_->legacy = std::make_unique<LegacyRunner>(map);
     return;
   }
-#endif
-  (void)options_yaml;
-  (void)reference_file;
-  (void)frame;
   throw ToolError("planner '" + planner + "' is not available in this build");
 }
 
@@ -56,45 +41,31 @@ PlanOutcome PlannerSession::run(const std::string& request,
                                 const geometry_msgs::msg::PoseStamped& start,
                                 const std::optional<geometry_msgs::msg::PoseStamped>& goal,
                                 bool keep_trace) {
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   if (impl_->astar) {
     return impl_->astar->run(request, start, goal, impl_->astar_options.options, keep_trace);
   }
-#endif
-#ifdef ORVIK_PLAN_HAS_LEGACY
   if (impl_->legacy && goal) {
     return impl_->legacy->run(start, *goal, impl_->legacy_options);
   }
-#endif
-  (void)request;
-  (void)start;
-  (void)goal;
-  (void)keep_trace;
   throw ToolError("no planner for this request");
 }
 
 nlohmann::json PlannerSession::optionsJson() const {
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   if (impl_->astar) {
     return astar2OptionsToJson(impl_->astar_options);
   }
-#endif
-#ifdef ORVIK_PLAN_HAS_LEGACY
   if (impl_->legacy) {
     return legacyOptionsToJson(impl_->legacy_options);
   }
-#endif
   return nlohmann::json::object();
 }
 
 geometry_msgs::msg::Twist PlannerSession::velocity() const {
   geometry_msgs::msg::Twist twist;
-#ifdef ORVIK_PLAN_HAS_ASTAR2
   if (impl_->astar) {
     twist.linear.x = impl_->astar_options.options.linear_velocity;
     twist.angular.z = impl_->astar_options.options.angular_velocity;
   }
-#endif
   return twist;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "rclcpp_lifecycle/lifecycle_node.hpp"
 
 namespace rclcpp_lifecycle {
@@ -29,6 +30,18 @@ const char* LifecycleNode::get_namespace() const {
 
 rclcpp::Logger LifecycleNode::get_logger() const {
   return rclcpp::get_logger(name_);
+}
+
+rclcpp::Clock::SharedPtr LifecycleNode::get_clock() {
+  return clock_;
+}
+
+rclcpp::Clock::ConstSharedPtr LifecycleNode::get_clock() const {
+  return clock_;
+}
+
+rclcpp::Time LifecycleNode::now() const {
+  return clock_->now();
 }
 
 const rclcpp::ParameterValue& LifecycleNode::declare_parameter(

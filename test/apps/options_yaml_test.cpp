@@ -6,12 +6,8 @@
 
 #include "orvik_plan/tool_error.hpp"
 
-#ifdef ORVIK_PLAN_HAS_ASTAR2
 #include "orvik_plan/astar_options_yaml.hpp"
-#endif
-#ifdef ORVIK_PLAN_HAS_LEGACY
 #include "orvik_plan/legacy_runner.hpp"
-#endif
 
 namespace {
 
@@ -22,7 +18,6 @@ std::string write(const std::string& name, const std::string& text) {
   return path.string();
 }
 
-#ifdef ORVIK_PLAN_HAS_ASTAR2
 TEST(Astar2OptionsYaml, EveryFieldIsReadByItsName) {
   const std::string ref = write("ref.txt", "0 0\n1 0\n2 0\n");
   const auto o = orvik_plan::loadAstar2Options(
@@ -81,9 +76,7 @@ TEST(Astar2OptionsYaml, CommandLineReferenceFileReplacesTheYamlOne) {
   EXPECT_EQ(o.options.reference_path->path.poses.size(), 2u);
   EXPECT_EQ(o.options.reference_path->cost, 1.0);
 }
-#endif
 
-#ifdef ORVIK_PLAN_HAS_LEGACY
 TEST(LegacyOptionsYaml, ArgumentsAndPathConstraintAreRead) {
   const std::string ref = write("legacy_ref.txt", "0 0\n1 1\n");
   const auto o = orvik_plan::loadLegacyOptions(
@@ -101,6 +94,5 @@ TEST(LegacyOptionsYaml, ArgumentsAndPathConstraintAreRead) {
   EXPECT_THROW(orvik_plan::loadLegacyOptions(write("bad.yaml", "radius: 1\n"), "", "map"),
                orvik_plan::ToolError);
 }
-#endif
 
 }  // namespace

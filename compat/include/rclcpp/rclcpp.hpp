@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
+#include "rclcpp/clock.hpp"
 #include "rclcpp/duration.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/logger.hpp"
@@ -8,3 +10,4 @@
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
 #include "rclcpp/parameter_value.hpp"
+#include "rclcpp/time.hpp"

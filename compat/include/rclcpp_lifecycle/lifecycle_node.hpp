@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 #include <map>
@@ -11,7 +12,8 @@
 
 namespace rclcpp_lifecycle {
 
-/// A lifecycle node reduced to what our code touches: a name, a logger and typed parameters.
+/// A lifecycle node reduced to what our code touches: a name, a logger, a clock and typed
+/// parameters.
 /// Parameter overrides come in through NodeOptions, as a launch file would give them.
 class LifecycleNode : public std::enable_shared_from_this<LifecycleNode> {
  public:
@@ -28,6 +30,10 @@ class LifecycleNode : public std::enable_shared_from_this<LifecycleNode> {
   const char* get_name() const;
   const char* get_namespace() const;
   rclcpp::Logger get_logger() const;
+
+  rclcpp::Clock::SharedPtr get_clock();
+  rclcpp::Clock::ConstSharedPtr get_clock() const;
+  rclcpp::Time now() const;
 
   const rclcpp::ParameterValue& declare_parameter(
       const std::string& name, const rclcpp::ParameterValue& default_value,
@@ -76,6 +82,8 @@ class LifecycleNode : public std::enable_shared_from_this<LifecycleNode> {
   std::string name_;
   std::string namespace_;
   rclcpp::NodeOptions options_;
+  // A node's clock is a ROS clock; without simulated time it reads the system time.
+  rclcpp::Clock::SharedPtr clock_{std::make_shared<rclcpp::Clock>(RCL_ROS_TIME)};
   std::map<std::string, Entry> parameters_;
 };
 
