@@ -5,11 +5,13 @@
 #include <iomanip>
 
 #include "orvik/logger.hpp"
+#include "orvik_plan/batch_quality.hpp"
 #include "orvik_plan/batch_queries.hpp"
 #include "orvik_plan/batch_statistics.hpp"
 #include "orvik_plan/commands.hpp"
 #include "orvik_plan/map_input.hpp"
 #include "orvik_plan/path_geometry.hpp"
+#include "orvik_plan/path_quality_report.hpp"
 #include "orvik_plan/plan_report.hpp"
 #include "orvik_plan/planner_session.hpp"
 #include "orvik_plan/tool_error.hpp"
@@ -126,6 +128,7 @@ int runBatchCommand(const PlanArguments& a, std::ostream& out) {
   quietLibraryLogs();
 
   std::vector<BatchSummary> rows;
+  std::vector<BatchQualitySummary> quality_rows;
   nlohmann::json json = {{"tool", "orvik_plan"},
                          {"planner", a.planner},
                          {"request", a.request},
@@ -160,6 +163,9 @@ int runBatchCommand(const PlanArguments& a, std::ostream& out) {
         r.length_cells += pathLength(path.poses) / resolution;
       }
       r.optimal_length = q.optimal_length;
+      if (outcome.found) {
+        r.quality = measuredRoute(*file.map, outcome.paths, session.optionsJson());
+      }
       r.reason = outcome.reason;
       failed += r.solved ? 0 : 1;
       results.push_back(std::move(r));
@@ -168,9 +174,11 @@ int runBatchCommand(const PlanArguments& a, std::ostream& out) {
     progress.finish();
     all_solved = all_solved && failed == 0;
     rows.push_back(summarise(file.name, results));
+    quality_rows.push_back(summariseQuality(file.name, results));
     nlohmann::json entry = {{"name", file.name},
                             {"map", file.map_path},
                             {"summary", summaryToJson(rows.back())},
+                            {"quality", qualitySummaryToJson(quality_rows.back())},
                             {"queries", nlohmann::json::array()}};
     for (const auto& r : results) {
       entry["queries"].push_back(queryResultToJson(r));
@@ -183,6 +191,7 @@ int runBatchCommand(const PlanArguments& a, std::ostream& out) {
     }
   }
   out << "\n" << formatBatchTable(rows);
+  out << formatQualityTable(quality_rows);
   if (!a.json_file.empty()) {
     writeTextFile(a.json_file, json.dump(1) + "\n");
     out << "per-query results: " << a.json_file << "\n";

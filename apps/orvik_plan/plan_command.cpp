@@ -3,6 +3,7 @@
 
 #include "orvik_plan/commands.hpp"
 #include "orvik_plan/map_input.hpp"
+#include "orvik_plan/path_quality_report.hpp"
 #include "orvik_plan/picture_renderer.hpp"
 #include "orvik_plan/planner_session.hpp"
 #include "orvik_plan/pose_text.hpp"
@@ -89,6 +90,7 @@ int runPlanCommand(const PlanArguments& a, std::ostream& out) {
     }
   }
   report.final_paths = route;
+  measureReport(*map, report);
 
   report.json_file =
       a.json_file.empty() ? (fs::path(a.out_dir) / "plan.json").string() : a.json_file;
