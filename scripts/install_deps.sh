@@ -10,6 +10,9 @@ packages=(
   libyaml-cpp-dev libabsl-dev nlohmann-json3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
+  # the Python module orvik, for Debian's python3 (python/, examples/)
+  python3-dev pybind11-dev python3-pybind11 python3-numpy python3-matplotlib python3-pytest
+  python3-yaml
   # libFuzzer for scripts/fuzz.sh
   clang libclang-rt-14-dev
 )

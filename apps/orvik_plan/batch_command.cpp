@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "orvik/logger.hpp"
+#include "orvik_plan/batch_quality.hpp"
 #include "orvik_plan/batch_queries.hpp"
 #include "orvik_plan/batch_statistics.hpp"
 #include "orvik_plan/commands.hpp"
@@ -14,6 +15,7 @@
 #include "orvik_plan/map_input.hpp"
 #include "orvik_plan/output_files.hpp"
 #include "orvik_plan/path_geometry.hpp"
+#include "orvik_plan/path_quality_report.hpp"
 #include "orvik_plan/plan_report.hpp"
 #include "orvik_plan/planner_session.hpp"
 #include "orvik_plan/tool_error.hpp"
@@ -180,6 +182,9 @@ QueryResult runQuery(PlannerSession& session, const BatchFile& file, const PlanA
     r.length_cells += pathLength(path.poses) / resolution;
   }
   r.optimal_length = q.optimal_length;
+  if (outcome.found) {
+    r.quality = measuredRoute(*file.map, outcome.paths, session.optionsJson());
+  }
   r.reason = outcome.reason;
   return r;
 }
@@ -195,6 +200,7 @@ int runBatch(const PlanArguments& a, std::ostream& out) {
   const InterruptRequest interrupt;
 
   std::vector<BatchSummary> rows;
+  std::vector<BatchQualitySummary> quality_rows;
   nlohmann::json json = {{"tool", "orvik_plan"},
                          {"planner", a.planner},
                          {"request", a.request},
@@ -222,10 +228,12 @@ int runBatch(const PlanArguments& a, std::ostream& out) {
     progress.finish(results.size(), failed);
     all_solved = all_solved && failed == 0;
     rows.push_back(summarise(file.name, results));
+    quality_rows.push_back(summariseQuality(file.name, results));
     nlohmann::json entry = {{"name", file.name},
                             {"map", file.map_path},
                             {"queries_selected", selected.size()},
                             {"summary", summaryToJson(rows.back())},
+                            {"quality", qualitySummaryToJson(quality_rows.back())},
                             {"queries", nlohmann::json::array()}};
     for (const auto& r : results) {
       entry["queries"].push_back(queryResultToJson(r));
@@ -240,6 +248,7 @@ int runBatch(const PlanArguments& a, std::ostream& out) {
   const bool interrupted = interrupt.requested();
   json["interrupted"] = interrupted;
   out << "\n" << formatBatchTable(rows);
+  out << formatQualityTable(quality_rows);
   if (interrupted) {
     out << "INTERRUPTED: the table and the JSON cover the queries that ran before Ctrl-C\n";
   }

@@ -6,6 +6,8 @@
 #include <numeric>
 #include <sstream>
 
+#include "orvik_plan/path_quality_report.hpp"
+
 namespace orvik_plan {
 
 double lengthRatio(const QueryResult& r) {
@@ -110,6 +112,9 @@ nlohmann::json queryResultToJson(const QueryResult& r) {
   j["length_ratio"] = std::isfinite(ratio) ? nlohmann::json(ratio) : nlohmann::json();
   if (!r.reason.empty()) {
     j["reason"] = r.reason;
+  }
+  if (r.quality) {
+    j["quality"] = qualityToJson(*r.quality);
   }
   return j;
 }

@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
 #include <nlohmann/json.hpp>
+
+#include "orvik_path_quality/path_quality.hpp"
 
 namespace orvik_plan {
 
@@ -22,6 +26,8 @@ struct QueryResult {
   /// Published optimum in cells; NaN when not known.
   double optimal_length{std::numeric_limits<double>::quiet_NaN()};
   std::string reason;
+  /// Quality figures of the route (all its paths), when solved.
+  std::optional<orvik_path_quality::PathQuality> quality;
 };
 
 /// Length of our path over the published optimum; NaN when there is no usable optimum.

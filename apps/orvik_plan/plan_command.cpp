@@ -5,6 +5,7 @@
 #include "orvik_plan/commands.hpp"
 #include "orvik_plan/map_input.hpp"
 #include "orvik_plan/output_files.hpp"
+#include "orvik_plan/path_quality_report.hpp"
 #include "orvik_plan/picture_renderer.hpp"
 #include "orvik_plan/planner_session.hpp"
 #include "orvik_plan/pose_text.hpp"
@@ -119,6 +120,7 @@ int planAndWrite(const PlanArguments& a, std::ostream& out) {
     }
   }
   report.final_paths = route;
+  measureReport(*map, report);
 
   report.json_file = jsonFileOf(a);
   if (!a.no_png) {

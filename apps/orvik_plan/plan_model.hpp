@@ -7,6 +7,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "orvik_path_quality/path_quality.hpp"
 #include "orvik_plan/path_geometry.hpp"
 
 namespace orvik_plan {
@@ -23,6 +24,8 @@ struct PathRecord {
   std::string role;
   PoseList poses;
   std::optional<PathFlags> flags;
+  /// Quality figures on the map, once measured.
+  std::optional<orvik_path_quality::PathQuality> quality{};
 };
 
 /// A corner found by the sunny corner analysis, in world coordinates.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "orvik_plan/output_files.hpp"
+#include "orvik_plan/path_quality_report.hpp"
 #include "orvik_plan/tool_error.hpp"
 
 namespace orvik_plan {
@@ -60,6 +61,9 @@ nlohmann::json pathToJson(const PathRecord& path) {
     j["goal_tolerance"] = path.flags->goal_tolerance;
     j["spin_blocked_on_path"] = path.flags->spin_blocked_on_path;
     j["start_spin_blocked"] = path.flags->start_spin_blocked;
+  }
+  if (path.quality) {
+    j["quality"] = qualityToJson(*path.quality);
   }
   j["poses"] = nlohmann::json::array();
   for (const auto& pose : path.poses) {
@@ -204,6 +208,9 @@ std::string summaryText(const PlanReport& r) {
         << ", goal_tolerance " << path.flags->goal_tolerance;
     }
     s << "\n";
+    if (path.quality) {
+      s << "           " << qualityText(*path.quality) << "\n";
+    }
   }
   if (!o.turn_around_poses.empty()) {
     s << "turn-around poses published: " << o.turn_around_poses.size() << ", first at "
@@ -216,6 +223,11 @@ std::string summaryText(const PlanReport& r) {
         << fixed(pathLength(path.poses), 2) << " m;";
     }
     s << "\n";
+    for (const auto& path : step.paths) {
+      if (path.quality) {
+        s << "           " << path.role << ": " << qualityText(*path.quality) << "\n";
+      }
+    }
     if (step.name == "sunny") {
       s << "           sunny corners: " << step.sunny_corners.size()
         << ", on fitted lines: " << step.line_corners.size()
