@@ -221,6 +221,30 @@ TEST(OrvikPlanHardening, BatchQueriesDoNotShareTheTrimmedReferencePath) {
   EXPECT_DOUBLE_EQ(lengthOfLast(after, "after.json"), first);
 }
 
+// A path beyond the steps' size limit is left as it was, with the limit named, rather than
+// keeping a step busy for hours; the plan itself still succeeds.
+TEST(OrvikPlanHardening, PathsBeyondTheStepLimitAreKeptWithTheLimitNamed) {
+  TempDir dir;
+  const int width = 21000;
+  dir.write("corridor.pgm",
+            "P5\n" + std::to_string(width) + " 3\n255\n" + std::string(width * 3, '\xfe'));
+  const std::string map = dir.write("corridor.yaml",
+                                    "image: corridor.pgm\nresolution: 0.05\norigin: [0, 0, 0]\n"
+                                    "negate: 0\noccupied_thresh: 0.65\nfree_thresh: 0.196\n");
+  const ToolRun run = runTool({"--map", map, "--start", "0.07,0.07,0", "--goal", "1049.0,0.07,0",
+                               "--post", "sunny", "--no-png"},
+                              dir.path());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const auto json = readJson(dir.path() / "out" / "plan.json");
+  const auto& step = json["steps"][0];
+  EXPECT_FALSE(step["ok"].get<bool>());
+  ASSERT_EQ(step["notes"].size(), 1u);
+  EXPECT_NE(step["notes"][0].get<std::string>().find("more than the sunny step's limit of 20000"),
+            std::string::npos)
+      << step["notes"][0];
+  EXPECT_EQ(json["final_paths"][0]["pose_count"], json["planner_paths"][0]["pose_count"]);
+}
+
 // Under a wall-clock limit the constrained smoother gives different paths from run to run;
 // the result says whether the limit cut a solve short, and the defaults leave it unbound.
 TEST(OrvikPlanHardening, TheResultSaysWhetherTheSmootherTimeLimitStoppedIt) {
