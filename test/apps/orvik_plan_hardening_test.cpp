@@ -162,8 +162,16 @@ TEST(OrvikPlanHardening, CtrlCInABatchWritesTheTableAndJsonMarkedInterrupted) {
                  dataDir() + "/demo_warehouse_gridmap.yaml", "--json", "batch.json"},
                 dir.path());
   ASSERT_GT(pid, 0);
-  // Long enough for a periodic progress line (one every 5 s).
-  std::this_thread::sleep_for(std::chrono::seconds(7));
+  // The start line comes once the queries run (and Ctrl-C is handled); then long enough for a
+  // periodic progress line (one every 5 s).
+  const std::string started = "many.csv: " + std::to_string(total) + " queries";
+  for (int wait = 0; wait < 1200; ++wait) {
+    if (readFile(dir.path() / "stderr.txt").find(started) != std::string::npos) {
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(6500));
   ASSERT_EQ(kill(pid, SIGINT), 0);
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -182,7 +190,7 @@ TEST(OrvikPlanHardening, CtrlCInABatchWritesTheTableAndJsonMarkedInterrupted) {
   EXPECT_EQ(scenario["summary"]["queries"].get<std::size_t>(), ran);
   EXPECT_EQ(scenario["queries_selected"].get<int>(), total);
   // The start line, at least one periodic line, and the final count.
-  EXPECT_NE(err.find("many.csv: " + std::to_string(total) + " queries"), std::string::npos) << err;
+  EXPECT_NE(err.find(started), std::string::npos) << err;
   EXPECT_GE(lines(err).size(), 3u) << err;
   EXPECT_NE(
       err.find("many.csv: " + std::to_string(ran) + "/" + std::to_string(total) + " queries done"),
