@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionsCase{"cost_weight: .nan\n", "finite"},
                       OptionsCase{"spin_penalty: 99999999999\n", "out of range"},
                       OptionsCase{"start_fuzzy_radius: -1\n", "must not be negative"},
+                      OptionsCase{"reference_path: {file: a.txt, half_width: 1e9}\n",
+                                  "reference_path: half_width: must be between 0 and 100"},
                       OptionsCase{"reference_path: {fiel: a.txt}\n", "unknown key 'fiel'"},
                       OptionsCase{"[1, 2]\n", "mapping"}, OptionsCase{"a: [\n", "not valid YAML"}));
 
