@@ -70,6 +70,17 @@ TEST(OrvikPlanErrors, PostConfigWithUnknownKeyOrSectionIsRefused) {
                      "max_iterations: expected an integer");
 }
 
+TEST(OrvikPlanErrors, ReferencePathsBeyondThePoseLimitAreRefused) {
+  TempDir dir;
+  std::string poses;
+  for (int i = 0; i < 100001; ++i) {
+    poses += "1.0 2.35\n";
+  }
+  expectOneErrorLine(
+      runTool(demoArgs({"--reference-path", dir.write("long.txt", poses)}), dir.path()), 2,
+      "100001 poses, more than the limit of 100000");
+}
+
 TEST(OrvikPlanErrors, UnreadableFilesNameTheFile) {
   TempDir dir;
   expectOneErrorLine(
