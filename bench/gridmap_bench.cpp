@@ -10,6 +10,7 @@
 
 #include "orvik_nav2_gridmap/collision_check.hpp"
 #include "orvik_nav2_gridmap/map_loader.hpp"
+#include "orvik_nav2_gridmap/multi_grid_map.hpp"
 #include "orvik_nav2_gridmap/spin_collision.hpp"
 
 namespace {
@@ -96,6 +97,32 @@ BENCHMARK(BM_BuildWillowLayers)
     ->Arg(0)
     ->Arg(1)
     ->ArgNames({"inflation"})
+    ->Unit(benchmark::kMillisecond);
+
+// A passage label layer of noise: every cell carries a random label of `labels` (0 = none),
+// the worst case for anything that works label by label over the map.
+void BM_BuildNoisePassageLabels(benchmark::State& state) {
+  const unsigned int side = static_cast<unsigned int>(state.range(0));
+  const int label_count = static_cast<int>(state.range(1));
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> label(0, label_count);
+  std::vector<int> labels(static_cast<std::size_t>(side) * side);
+  for (int& value : labels) {
+    value = label(rng);
+  }
+  const nav2_costmap_2d::Costmap2D costmap(side, side, 0.05, 0.0, 0.0, 0);
+  for (auto _ : state) {
+    orvik_nav2_gridmap::MultiGridMap map(costmap, GridMapConfig{}, labels);
+    benchmark::DoNotOptimize(map.getPriorityPassageBoundaryDist(0, 0));
+  }
+  state.counters["cells"] = static_cast<double>(side) * side;
+}
+BENCHMARK(BM_BuildNoisePassageLabels)
+    ->Args({100, 255})
+    ->Args({500, 255})
+    ->Args({500, 65535})
+    ->ArgNames({"side", "labels"})
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
 void BM_FootprintCheck(benchmark::State& state) {

@@ -13,6 +13,8 @@ namespace {
 
 using orvik_nav2_planner::astar2::AstarOptions;
 
+constexpr double kMaxCorridorReachM = 100.0;
+
 struct BoolField {
   const char* name;
   bool AstarOptions::*member;
@@ -101,8 +103,10 @@ Astar2Options loadAstar2Options(const std::string& yaml_path, const std::string&
       file = ref.getString("file").value_or("");
     }
     ref_cost = ref.getDouble("cost").value_or(0.0);
-    ref_distance = ref.getDouble("distance").value_or(0.0);
-    ref_half_width = ref.getDouble("half_width").value_or(0.0);
+    // The corridor is marked around every reference pose, up to distance / 2 (or half_width)
+    // on each side: beyond this reach each pose would mark most of any map, for hours.
+    ref_distance = ref.getDoubleIn("distance", 0.0, kMaxCorridorReachM).value_or(0.0);
+    ref_half_width = ref.getDoubleIn("half_width", 0.0, kMaxCorridorReachM).value_or(0.0);
   }
   if (o.start_fuzzy_radius < 0.0 || o.goal_fuzzy_radius < 0.0) {
     throw ToolError(yaml_path + ": start_fuzzy_radius and goal_fuzzy_radius must not be negative");

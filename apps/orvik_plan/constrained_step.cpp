@@ -27,6 +27,12 @@ StepOutcome runConstrainedStep(const PostConfig& config, const PostContext& cont
   }
   const auto costmap = context.map->getMultiGridMap()->getCostmap();
   for (const PathRecord& in : paths) {
+    if (const std::string note = tooLongForStep(in, "constrained"); !note.empty()) {
+      outcome.ok = false;
+      outcome.notes.push_back(note);
+      outcome.paths.push_back(in);
+      continue;
+    }
     nav_msgs::msg::Path path;
     path.header.frame_id = context.map->getGlobalFrame();
     path.poses = in.poses;

@@ -23,6 +23,12 @@ StepOutcome runGradientStep(const PostConfig& config, const PostContext& context
   }
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const PathRecord& in = paths[i];
+    if (const std::string note = tooLongForStep(in, "gradient"); !note.empty()) {
+      outcome.ok = false;
+      outcome.notes.push_back(note);
+      outcome.paths.push_back(in);
+      continue;
+    }
     nav_msgs::msg::Path input;
     input.header.frame_id = context.map->getGlobalFrame();
     input.poses = in.poses;

@@ -18,6 +18,10 @@ namespace {
 
 // A reference path of a million poses is already far longer than any route on a real map.
 constexpr std::size_t kMaxPoseFileBytes = 64u << 20;
+// The planners mark a corridor around every reference pose a request keeps; 100,000 poses are
+// 5 km at 5 cm spacing, more than any route, while millions of poses piled on one spot would
+// keep every request busy for hours.
+constexpr std::size_t kMaxPathFilePoses = 100000;
 
 std::string trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -171,6 +175,10 @@ std::vector<geometry_msgs::msg::PoseStamped> readPoseFile(const std::string& pat
   }
   if (poses.size() < 2) {
     throw ToolError(path + ": a path needs at least two poses");
+  }
+  if (poses.size() > kMaxPathFilePoses) {
+    throw ToolError(path + ": " + std::to_string(poses.size()) + " poses, more than the limit of " +
+                    std::to_string(kMaxPathFilePoses) + " for a reference path");
   }
   return poses;
 }

@@ -14,7 +14,8 @@ geometry_msgs::msg::PoseStamped parsePoseText(const std::string& text, const std
 
 /// Reads a file of poses: one "x y [yaw]" or "x,y[,yaw]" per line ('#' starts a comment, an
 /// optional header line of names is skipped), or the JSON written by orvik_plan (its final
-/// path). @throw ToolError for an unreadable file, a malformed line or fewer than two poses.
+/// path). @throw ToolError for an unreadable file, a malformed line, fewer than two poses or
+/// more than 100,000.
 std::vector<geometry_msgs::msg::PoseStamped> readPoseFile(const std::string& path,
                                                           const std::string& frame);
 

@@ -24,6 +24,12 @@ StepOutcome runSunnyStep(const PostConfig& config, const PostContext& context,
   StepOutcome outcome;
   outcome.name = "sunny";
   for (const PathRecord& in : paths) {
+    if (const std::string note = tooLongForStep(in, "sunny"); !note.empty()) {
+      outcome.ok = false;
+      outcome.notes.push_back(note);
+      outcome.paths.push_back(in);
+      continue;
+    }
     DouglasPeuker analysis(s.dilute_threshold, s.max_fit_error, s.angle_margin, s.max_corner_shift,
                            s.side_length, context.map);
     analysis.processPath(in.poses);

@@ -38,9 +38,13 @@ double readLength(const YAML::Node& node, const std::string& file, const std::st
   return readFiniteIn(node, file, key, 0.0, max);
 }
 
-std::vector<geometry_msgs::msg::Point> readFootprint(YAML::Node node, const std::string& file) {
+std::vector<geometry_msgs::msg::Point> readFootprint(YAML::Node node,
+                                                     const std::string& yaml_file) {
   // Nav2 writes footprints as a string holding the list, e.g. "[[0.2, 0.1], [-0.2, 0.1], ...]".
+  // Positions inside it are counted from the string's start, so errors name both.
+  std::string file = yaml_file;
   if (node.IsScalar()) {
+    file = orvik_input::positionOf(yaml_file, node) + ", in the footprint text";
     try {
       node = YAML::Load(node.Scalar());
     } catch (const YAML::Exception& e) {

@@ -71,57 +71,81 @@ std::vector<float> distanceToSources(unsigned int size_x, unsigned int size_y, I
   return result;
 }
 
-// Per label, distance to the nearest cell outside that passage. Each label is transformed over
-// its bounding box grown by one cell, whose ring is outside the passage by construction (cells
-// off the map count as outside): any outside cell beyond the ring is at least as far as the
-// ring cell between it and the passage, so the boxed result is exact and the cost is the area
-// of the passages rather than labels x map.
+// Per labelled cell, distance to the nearest cell outside its passage (another label, none, or
+// off the map). Worked per 4-connected piece of a passage, over the piece's bounding box grown
+// by one cell. That is exact: stepping from the nearest outside cell towards the cell along the
+// longer axis only comes closer, so every cell on that way is of the passage, which makes the
+// outside cell a 4-neighbour of the piece and puts it inside the grown box. The cost is the sum
+// of the pieces' boxes: near the map's area for passages of any shape and for label noise alike,
+// where a transform per label over all of its cells would cost labels x area.
 std::vector<float> passageBoundaryDistances(unsigned int size_x, unsigned int size_y,
                                             const std::vector<int>& labels, double resolution,
                                             int& label_count) {
-  struct Box {
-    int min_x{INT_MAX}, min_y{INT_MAX}, max_x{-1}, max_y{-1};
+  const int width = static_cast<int>(size_x);
+  const int height = static_cast<int>(size_y);
+  auto labelAt = [&](int x, int y) {
+    const bool on_map = x >= 0 && y >= 0 && x < width && y < height;
+    return on_map ? labels[static_cast<std::size_t>(y) * size_x + static_cast<std::size_t>(x)] : 0;
   };
-  std::map<int, Box> boxes;
-  for (unsigned int y = 0; y < size_y; ++y) {
-    for (unsigned int x = 0; x < size_x; ++x) {
-      const int label = labels[static_cast<std::size_t>(y) * size_x + x];
-      if (label <= 0) {
-        continue;
-      }
-      Box& box = boxes[label];
-      box.min_x = std::min(box.min_x, static_cast<int>(x));
-      box.min_y = std::min(box.min_y, static_cast<int>(y));
-      box.max_x = std::max(box.max_x, static_cast<int>(x));
-      box.max_y = std::max(box.max_y, static_cast<int>(y));
-    }
-  }
-  label_count = static_cast<int>(boxes.size());
   std::vector<float> result(static_cast<std::size_t>(size_x) * size_y, 0.0f);
-  for (const auto& [label, box] : boxes) {
-    const int width = box.max_x - box.min_x + 3;
-    const int height = box.max_y - box.min_y + 3;
-    cv::Mat inside(height, width, CV_8UC1, cv::Scalar(0));
-    for (int y = box.min_y; y <= box.max_y; ++y) {
-      auto* row = inside.ptr<uint8_t>(y - box.min_y + 1);
-      for (int x = box.min_x; x <= box.max_x; ++x) {
-        if (labels[static_cast<std::size_t>(y) * size_x + x] == label) {
-          row[x - box.min_x + 1] = 255;
+  std::vector<uint8_t> visited(result.size(), 0);
+  std::vector<int> piece;  // cell indices of the current piece
+  std::vector<int> seen_labels;
+  for (std::size_t seed = 0; seed < labels.size(); ++seed) {
+    const int label = labels[seed];
+    if (label <= 0 || visited[seed]) {
+      continue;
+    }
+    seen_labels.push_back(label);
+    // Flood the piece (4-connected, same label) and take its bounding box.
+    piece.assign(1, static_cast<int>(seed));
+    visited[seed] = 1;
+    int min_x = width, min_y = height, max_x = -1, max_y = -1;
+    for (std::size_t next = 0; next < piece.size(); ++next) {
+      const int x = piece[next] % width;
+      const int y = piece[next] / width;
+      min_x = std::min(min_x, x);
+      max_x = std::max(max_x, x);
+      min_y = std::min(min_y, y);
+      max_y = std::max(max_y, y);
+      const int neighbours[4][2] = {{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}};
+      for (const auto& n : neighbours) {
+        if (labelAt(n[0], n[1]) != label) {
+          continue;
         }
+        const std::size_t i =
+            static_cast<std::size_t>(n[1]) * size_x + static_cast<std::size_t>(n[0]);
+        if (!visited[i]) {
+          visited[i] = 1;
+          piece.push_back(static_cast<int>(i));
+        }
+      }
+    }
+    if (piece.size() == 1) {  // most of label noise: every 4-neighbour is outside
+      result[static_cast<std::size_t>(piece[0])] = static_cast<float>(1.0f * resolution);
+      continue;
+    }
+    // Zero (outside) where the label differs, off-map included; other pieces of the same label
+    // inside the box are not outside.
+    cv::Mat inside(max_y - min_y + 3, max_x - min_x + 3, CV_8UC1);
+    for (int row = 0; row < inside.rows; ++row) {
+      auto* pixels = inside.ptr<uint8_t>(row);
+      for (int col = 0; col < inside.cols; ++col) {
+        pixels[col] = labelAt(min_x - 1 + col, min_y - 1 + row) == label ? 255 : 0;
       }
     }
     cv::Mat distance;
     cv::distanceTransform(inside, distance, cv::DIST_L2, cv::DIST_MASK_PRECISE, CV_32F);
-    for (int y = box.min_y; y <= box.max_y; ++y) {
-      const auto* row = distance.ptr<float>(y - box.min_y + 1);
-      for (int x = box.min_x; x <= box.max_x; ++x) {
-        const std::size_t i = static_cast<std::size_t>(y) * size_x + x;
-        if (labels[i] == label) {
-          result[i] = static_cast<float>(row[x - box.min_x + 1] * resolution);
-        }
-      }
+    for (const int i : piece) {
+      const int x = i % width;
+      const int y = i / width;
+      result[static_cast<std::size_t>(i)] =
+          static_cast<float>(distance.at<float>(y - min_y + 1, x - min_x + 1) * resolution);
     }
   }
+  std::sort(seen_labels.begin(), seen_labels.end());
+  label_count =
+      static_cast<int>(std::unique(seen_labels.begin(), seen_labels.end()) - seen_labels.begin());
   return result;
 }
 

@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionsCase{"cost_weight: .nan\n", "finite"},
                       OptionsCase{"spin_penalty: 99999999999\n", "out of range"},
                       OptionsCase{"start_fuzzy_radius: -1\n", "must not be negative"},
+                      OptionsCase{"reference_path: {file: a.txt, half_width: 1e9}\n",
+                                  "reference_path: half_width: must be between 0 and 100"},
                       OptionsCase{"reference_path: {fiel: a.txt}\n", "unknown key 'fiel'"},
                       OptionsCase{"[1, 2]\n", "mapping"}, OptionsCase{"a: [\n", "not valid YAML"}));
 
@@ -66,6 +68,17 @@ TEST(OrvikPlanErrors, PostConfigWithUnknownKeyOrSectionIsRefused) {
       dir.write("post3.yaml", "constrained_smoother:\n  optimizer:\n    max_iterations: many\n");
   expectOneErrorLine(runTool(demoArgs({"--post-config", type}), dir.path()), 2,
                      "max_iterations: expected an integer");
+}
+
+TEST(OrvikPlanErrors, ReferencePathsBeyondThePoseLimitAreRefused) {
+  TempDir dir;
+  std::string poses;
+  for (int i = 0; i < 100001; ++i) {
+    poses += "1.0 2.35\n";
+  }
+  expectOneErrorLine(
+      runTool(demoArgs({"--reference-path", dir.write("long.txt", poses)}), dir.path()), 2,
+      "100001 poses, more than the limit of 100000");
 }
 
 TEST(OrvikPlanErrors, UnreadableFilesNameTheFile) {

@@ -162,8 +162,16 @@ TEST(OrvikPlanHardening, CtrlCInABatchWritesTheTableAndJsonMarkedInterrupted) {
                  dataDir() + "/demo_warehouse_gridmap.yaml", "--json", "batch.json"},
                 dir.path());
   ASSERT_GT(pid, 0);
-  // Long enough for a periodic progress line (one every 5 s).
-  std::this_thread::sleep_for(std::chrono::seconds(7));
+  // The start line comes once the queries run (and Ctrl-C is handled); then long enough for a
+  // periodic progress line (one every 5 s).
+  const std::string started = "many.csv: " + std::to_string(total) + " queries";
+  for (int wait = 0; wait < 1200; ++wait) {
+    if (readFile(dir.path() / "stderr.txt").find(started) != std::string::npos) {
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(6500));
   ASSERT_EQ(kill(pid, SIGINT), 0);
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -182,7 +190,7 @@ TEST(OrvikPlanHardening, CtrlCInABatchWritesTheTableAndJsonMarkedInterrupted) {
   EXPECT_EQ(scenario["summary"]["queries"].get<std::size_t>(), ran);
   EXPECT_EQ(scenario["queries_selected"].get<int>(), total);
   // The start line, at least one periodic line, and the final count.
-  EXPECT_NE(err.find("many.csv: " + std::to_string(total) + " queries"), std::string::npos) << err;
+  EXPECT_NE(err.find(started), std::string::npos) << err;
   EXPECT_GE(lines(err).size(), 3u) << err;
   EXPECT_NE(
       err.find("many.csv: " + std::to_string(ran) + "/" + std::to_string(total) + " queries done"),
@@ -219,6 +227,30 @@ TEST(OrvikPlanHardening, BatchQueriesDoNotShareTheTrimmedReferencePath) {
   const double first = lengthOfLast(alone, "alone.json");
   EXPECT_GT(first, 6.2 / 0.05 * 1.2) << "the reference path draws the query into the detour";
   EXPECT_DOUBLE_EQ(lengthOfLast(after, "after.json"), first);
+}
+
+// A path beyond the steps' size limit is left as it was, with the limit named, rather than
+// keeping a step busy for hours; the plan itself still succeeds.
+TEST(OrvikPlanHardening, PathsBeyondTheStepLimitAreKeptWithTheLimitNamed) {
+  TempDir dir;
+  const int width = 21000;
+  dir.write("corridor.pgm",
+            "P5\n" + std::to_string(width) + " 3\n255\n" + std::string(width * 3, '\xfe'));
+  const std::string map = dir.write("corridor.yaml",
+                                    "image: corridor.pgm\nresolution: 0.05\norigin: [0, 0, 0]\n"
+                                    "negate: 0\noccupied_thresh: 0.65\nfree_thresh: 0.196\n");
+  const ToolRun run = runTool({"--map", map, "--start", "0.07,0.07,0", "--goal", "1049.0,0.07,0",
+                               "--post", "sunny", "--no-png"},
+                              dir.path());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const auto json = readJson(dir.path() / "out" / "plan.json");
+  const auto& step = json["steps"][0];
+  EXPECT_FALSE(step["ok"].get<bool>());
+  ASSERT_EQ(step["notes"].size(), 1u);
+  EXPECT_NE(step["notes"][0].get<std::string>().find("more than the sunny step's limit of 20000"),
+            std::string::npos)
+      << step["notes"][0];
+  EXPECT_EQ(json["final_paths"][0]["pose_count"], json["planner_paths"][0]["pose_count"]);
 }
 
 // Under a wall-clock limit the constrained smoother gives different paths from run to run;

@@ -114,6 +114,11 @@ TEST(LoadGridMapConfig, StrictTypesPositionsAndSaneSizes) {
   expectLoadErrorMentioning(
       [&] { loadGridMapConfig(tmp.write("u.yaml", "robot_radius: 0.2\nrobot_radus: 0.2\n")); },
       "u.yaml:2:1: key 'robot_radus': unknown key");
+  expectLoadErrorMentioning(
+      [&] {
+        loadGridMapConfig(tmp.write("s.yaml", "footprint: \"[[0.3, 0.2], [x, 0], [0, 1]]\"\n"));
+      },
+      "s.yaml:1:12, in the footprint text:1:15: key 'footprint[1]': expected a number");
   const std::pair<const char*, const char*> huge[] = {
       {"footprint: [[1e6, 0], [0, 1], [-1, 0]]\n", "footprint[0]"},
       {"robot_radius: 1e6\n", "robot_radius"},

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -254,6 +256,62 @@ TEST(MultiGridMapPassage, BoundaryDistanceMatchesBruteForcePerLabel) {
         }
       }
       EXPECT_NEAR(map.getPriorityPassageBoundaryDist(x, y), best, 1e-4) << x << "," << y;
+    }
+  }
+}
+
+// Label images of every texture, from noise to a few blobs, with pieces touching only at a
+// corner and labels that come back in several pieces: the boundary distance is the brute-force
+// one however the passages are laid out.
+TEST(MultiGridMapPassage, BoundaryDistanceMatchesBruteForceOnRandomLabelImages) {
+  for (unsigned int seed = 1; seed <= 40; ++seed) {
+    std::mt19937 rng(seed);
+    const unsigned int size_x = 1 + rng() % 24, size_y = 1 + rng() % 17;
+    const int label_count = 1 + static_cast<int>(rng() % 9);
+    // Blobs: a coarse random grid of labels scaled up, then some cells changed at random.
+    const unsigned int block = 1 + rng() % 5;
+    const double noise = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+    std::uniform_int_distribution<int> label(0, label_count);
+    std::vector<int> coarse((size_x / block + 1) * (size_y / block + 1));
+    for (int& value : coarse) {
+      value = label(rng);
+    }
+    std::vector<int> labels(size_x * size_y);
+    for (unsigned int y = 0; y < size_y; ++y) {
+      for (unsigned int x = 0; x < size_x; ++x) {
+        const bool change = std::uniform_real_distribution<double>(0.0, 1.0)(rng) < noise;
+        labels[y * size_x + x] =
+            change ? label(rng) : coarse[(y / block) * (size_x / block + 1) + x / block];
+      }
+    }
+    const double resolution = 0.05 * (1 + seed % 3);
+    MultiGridMap map(nav2_costmap_2d::Costmap2D(size_x, size_y, resolution, 0, 0, 0),
+                     GridMapConfig{}, labels);
+    std::set<int> distinct;
+    for (const int value : labels) {
+      if (value > 0) {
+        distinct.insert(value);
+      }
+    }
+    ASSERT_EQ(map.getPriorityPassageLabelCount(), static_cast<int>(distinct.size())) << seed;
+    for (unsigned int y = 0; y < size_y; ++y) {
+      for (unsigned int x = 0; x < size_x; ++x) {
+        const int own = labels[y * size_x + x];
+        double best = 0.0;
+        if (own > 0) {
+          best = std::numeric_limits<double>::infinity();
+          for (int oy = -1; oy <= int(size_y); ++oy) {
+            for (int ox = -1; ox <= int(size_x); ++ox) {
+              const bool on_map = ox >= 0 && oy >= 0 && ox < int(size_x) && oy < int(size_y);
+              if (!on_map || labels[oy * size_x + ox] != own) {
+                best = std::min(best, std::hypot(double(ox) - x, double(oy) - y) * resolution);
+              }
+            }
+          }
+        }
+        ASSERT_NEAR(map.getPriorityPassageBoundaryDist(x, y), best, 1e-5 * (1.0 + best))
+            << "seed " << seed << " cell " << x << "," << y;
+      }
     }
   }
 }
