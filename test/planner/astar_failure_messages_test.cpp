@@ -115,3 +115,67 @@ TEST(AstarFailureMessages, EachFailureWritesExactlyItsLinesAtTheirLevels) {
 }
 
 }  // namespace
+
+namespace {
+
+// The passage reports of found paths, exactly: the warning about a path that stays outside
+// every passage belongs to searches that asked for passages, and only to them.
+TEST(AstarPassageReports, EachSearchWritesExactlyItsPassageLines) {
+  std::vector<int> labels(12 * 6, 0);
+  for (int y = 4; y < 6; ++y) {
+    for (int x = 9; x < 12; ++x) {
+      labels[y * 12 + x] = 2;
+    }
+  }
+  orvik_nav2_gridmap::GridMapConfig config;
+  config.danger_clearances = {0.0};
+  const auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
+      nav2_costmap_2d::Costmap2D(12, 6, 0.05, 0.0, 0.0, 0), config, labels);
+  const auto cell = [&](int x, int y) { return orvik_test::cellPose(map, x, y); };
+  AstarOptions preferred;
+  preferred.priority_preference = true;
+  struct Case {
+    const char* what;
+    int from_x, from_y, to_x, to_y;
+    AstarOptions options;
+    Lines expected;
+  };
+  const std::string tag = "[PriorityPassage] AstarPlanner(pp) ";
+  const std::vector<Case> cases = {
+      {"outside, preference off",
+       0,
+       0,
+       5,
+       0,
+       AstarOptions(),
+       {{kInfo, tag + "priority passage loaded, but preference disabled"}}},
+      {"outside, preference on",
+       0,
+       0,
+       5,
+       0,
+       preferred,
+       {{kInfo, tag + "selected nearest target label: 2 (total: 1)"},
+        {kInfo, tag + "priority preference enabled, outside_penalty: 0"},
+        {spdlog::level::warn, tag + "priority passage loaded and preference enabled, but selected "
+                                    "path does not enter priority passage"}}},
+      {"inside, preference off",
+       9,
+       4,
+       11,
+       4,
+       AstarOptions(),
+       {{kInfo, tag + "priority passage loaded, but preference disabled"},
+        {kInfo, tag + "path uses priority passage, cells: 3/3, ratio: 1.000"}}},
+  };
+  AstarPlanner planner("pp", map);
+  for (const Case& c : cases) {
+    orvik_nav2_protocol::msg::Path path;
+    orvik_test::LogCapture log(spdlog::level::debug);
+    ASSERT_TRUE(planner.searchPath(cell(c.from_x, c.from_y), cell(c.to_x, c.to_y), c.options, path))
+        << c.what;
+    EXPECT_EQ(log.lines(), c.expected) << c.what << "\n" << log.text();
+  }
+}
+
+}  // namespace

@@ -45,8 +45,8 @@ struct SweepTally {
   int held_although_a_later_term_pulls_back{0};
 };
 
-// One smoothing sweep with the obstacle and smoothness terms only (curvature and alignment
-// weights 0, no prediction), every term's sum checked against the map edge as it is added.
+// One smoothing sweep with the obstacle and smoothness terms only (curvature weight 0, no
+// prediction), every term's sum checked against the map edge as it is added.
 std::vector<Pose2d> referenceSweep(std::vector<Pose2d> points,
                                    const orvik_nav2_gridmap::GridMapROS& map, float reach,
                                    float obstacle_weight, float smooth_weight, float total_weight,
@@ -131,7 +131,8 @@ TEST(PathSmootherSweep, OneSweepAndItsResamplingMatchTheRulesPointForPoint) {
   for (int trial = 0; trial < 60; ++trial) {
     const float resample_step = trial % 3 == 0 ? 0.05f : 0.037f;
     PathSmoother smoother(node, map);
-    smoother.config(0.6, 0.5, 0.0, 1.5, 0.0, 100.0, resample_step);
+    // The alignment weight only enters the divisor: without a prediction its term is 0.
+    smoother.config(0.6, 0.5, 0.0, 1.5, 0.5, 100.0, resample_step);
     std::vector<std::pair<double, double>> points;
     double x = 0.15;
     while (x < 2.8) {
@@ -155,7 +156,7 @@ TEST(PathSmootherSweep, OneSweepAndItsResamplingMatchTheRulesPointForPoint) {
     }
     smoother.smoothPath();
     const auto expected =
-        referenceSweep(resampled, *map, 0.6f, 0.5f, 1.5f, 1.5f + 0.0f + 0.5f + 0.0f, tally);
+        referenceSweep(resampled, *map, 0.6f, 0.5f, 1.5f, 1.5f + 0.0f + 0.5f + 0.5f, tally);
     const auto& actual = smoother.getSmoothedPath();
     ASSERT_EQ(actual.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -77,6 +77,8 @@ class LegacyReference {
     }
   }
 
+  const std::unordered_set<int>& corridor() const { return corridor_; }
+
   struct Outcome {
     bool found{false};
     Cells cells;
@@ -202,18 +204,18 @@ PathConstraint randomConstraint(const legacy_test::GridMapPtr& map, std::mt19937
   const double res = costmap->getResolution();
   double x = costmap->getOriginX() + res * (0.5 + rng() % costmap->getSizeInCellsX());
   double y = costmap->getOriginY() + res * (0.5 + rng() % costmap->getSizeInCellsY());
-  double heading = (rng() % 628) / 100.0;
   const int count = static_cast<int>(rng() % 40);
   for (int i = 0; i < count; ++i) {
     Pose pose;
     pose.pose.position.x = x;
     pose.pose.position.y = y;
     constraint.path.poses.push_back(pose);
-    heading += ((rng() % 100) / 100.0 - 0.5);
-    // Whole cells, so that the running length meets the corridor distance exactly at times.
+    // One or two whole cells along an axis: on maps whose resolution is a power of two the
+    // running length then meets the corridor distance exactly at times.
     const double length = res * (1 + rng() % 2);
-    x += std::cos(heading) > 0.5 ? length : std::cos(heading) < -0.5 ? -length : 0.0;
-    y += std::sin(heading) > 0.5 ? length : std::sin(heading) < -0.5 ? -length : 0.0;
+    const int direction = static_cast<int>(rng() % 4);
+    x += direction == 0 ? length : direction == 1 ? -length : 0.0;
+    y += direction == 2 ? length : direction == 3 ? -length : 0.0;
   }
   constraint.cost = std::vector<double>{0.0, 0.7, 4.0}[rng() % 3];
   constraint.distance = res * static_cast<double>(rng() % 40);
@@ -232,15 +234,23 @@ TEST(LegacyRequestOracle, EveryOptionMatchesAPlainTranscriptionOfTheRules) {
   for (int map_index = 0; map_index < 40; ++map_index) {
     const unsigned int w = 6 + rng() % 70;
     const unsigned int h = 6 + rng() % 70;
+    const double res = map_index % 2 ? 0.05 : 0.25;
     orvik_nav2_gridmap::GridMapConfig config;
-    config.danger_clearances = {0.11, 0.06, 0.0};
+    config.danger_clearances = {2.2 * res, 1.2 * res, 0.0};
     std::vector<uint8_t> extra(static_cast<std::size_t>(w) * h);
     for (auto& e : extra) {
       e = static_cast<uint8_t>(rng() % 3 == 0 ? rng() % 220 : 0);
     }
-    auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
-        orvik_test::randomGradedCostmap(w, h, 0.05 + 0.05 * (map_index % 5), 180, rng), config,
-        std::vector<int>{}, extra);
+    const auto graded =
+        orvik_test::randomGradedCostmap(w, h, 0.05 + 0.05 * (map_index % 5), 180, rng);
+    nav2_costmap_2d::Costmap2D costmap(w, h, res, 0.0, 0.0, 0);
+    for (unsigned int y = 0; y < h; ++y) {
+      for (unsigned int x = 0; x < w; ++x) {
+        costmap.setCost(x, y, graded.getCost(x, y));
+      }
+    }
+    auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmap, config, std::vector<int>{},
+                                                                extra);
     AstarPlanner planner;
     LegacyReference reference(map);
     for (int query = 0; query < 8; ++query) {
@@ -252,6 +262,8 @@ TEST(LegacyRequestOracle, EveryOptionMatchesAPlainTranscriptionOfTheRules) {
         const PathConstraint constraint = randomConstraint(map, rng);
         planner.setPathConstraint(robot, constraint, map);
         reference.setPathConstraint(robot, constraint);
+        EXPECT_TRUE(planner.constraintCells() == reference.corridor())
+            << "map " << map_index << " query " << query << ": corridor";
         constrained += constraint.path.poses.empty() ? 0 : 1;
       }
       const Pose start = cell();
@@ -259,7 +271,7 @@ TEST(LegacyRequestOracle, EveryOptionMatchesAPlainTranscriptionOfTheRules) {
       goal.pose.orientation.z = std::sin(0.3);
       goal.pose.orientation.w = std::cos(0.3);
       const bool cost_flag = rng() % 2;
-      const double radii[4] = {0.0, 0.0, 0.12, 0.4};
+      const double radii[4] = {0.0, 0.0, 2.4 * res, 8.0 * res};
       const double start_radius = radii[rng() % 4];
       const double goal_radius = radii[rng() % 4];
       const int level = static_cast<int>(rng() % 3);
