@@ -107,3 +107,23 @@ def test_legacy_planner_matches_the_tool(tmp_path):
     result = orvik.LegacyPlanner(grid).search((9.0, 4.0, 0.0), (1.0, 6.0, 1.0))
     assert result.found and tool["found"]
     np.testing.assert_allclose(result.poses, poses_of(tool["planner_paths"][0]), rtol=0, atol=1e-9)
+
+
+def route(qualities):
+    return {"turning": sum(q["total_turning_rad"] for q in qualities),
+            "curvature": max(q["max_curvature"] for q in qualities),
+            "clearance": min(q["min_clearance_m"] for q in qualities),
+            "cost": max(q["max_cost"] for q in qualities)}
+
+
+def test_each_demo_step_improves_the_route(tmp_path):
+    tool = run_tool(tmp_path, "--demo")
+    stages = [route([p["quality"] for p in tool["planner_paths"]])]
+    stages += [route([p["quality"] for p in step["paths"]]) for step in tool["steps"]]
+    assert [s["name"] for s in tool["steps"]] == ["gradient", "sunny", "constrained"]
+    for before, after in zip(stages, stages[1:]):
+        assert after["turning"] < before["turning"], stages
+        assert after["curvature"] <= before["curvature"] + 1e-9, stages
+    for stage in stages[1:]:
+        assert stage["clearance"] >= stages[0]["clearance"] - 1e-9, stages
+        assert stage["cost"] <= stages[0]["cost"], stages
