@@ -12,7 +12,13 @@ install_prefix="${ORVIK_INSTALL_PREFIX:-/usr/local}"
 
 "$root/scripts/install_deps.sh"
 "$root/scripts/build.sh"
-cmake --install "$build_dir" --prefix "$install_prefix" >/dev/null
+if cmake --install "$build_dir" --prefix "$install_prefix" >/dev/null; then
+  # The new libraries under /usr/local/lib become known to the dynamic loader.
+  if [[ "$(id -u)" == 0 ]] && command -v ldconfig >/dev/null; then ldconfig; fi
+else
+  echo "note: could not install under $install_prefix (run as root, or set" \
+    "ORVIK_INSTALL_PREFIX); the demo runs from the build tree" >&2
+fi
 
 cd "$demo_dir"
 status=0

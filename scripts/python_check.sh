@@ -15,6 +15,8 @@ site="$prefix/${package_dir:-lib/python3/dist-packages}"
 if ! "$interpreter" -c "import orvik" 2>/dev/null; then
   if PYTHONPATH="$site" "$interpreter" -c "import orvik" 2>/dev/null; then
     echo "Python:              PYTHONPATH=$site $interpreter -c 'import orvik'"
+  elif PYTHONPATH="$build_dir/python" "$interpreter" -c "import orvik" 2>/dev/null; then
+    echo "Python:              PYTHONPATH=$build_dir/python $interpreter -c 'import orvik'"
   else
     echo "Python: the module orvik does not import with $interpreter; see the build output" >&2
     exit 1
