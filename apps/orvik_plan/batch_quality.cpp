@@ -49,7 +49,7 @@ std::string formatQualityTable(const std::vector<BatchQualitySummary>& rows) {
   }
   std::ostringstream out;
   char buffer[512];
-  out << "Path quality of the solved queries (medians over the paths unless noted):\n";
+  out << "\nPath quality of the solved queries (medians over the paths unless noted):\n";
   std::snprintf(buffer, sizeof(buffer), "%-*s %8s %9s %11s %10s %10s %8s %9s\n",
                 static_cast<int>(name_width), "scenario", "measured", "turn rad", "max curv/m",
                 "min clear", "med. clear", "max cost", "mean cost");

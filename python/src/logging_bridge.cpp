@@ -128,7 +128,8 @@ void bindLogging(py::module_& m) {
       R"doc(
 Routes the libraries' log lines into Python's logging (logger `logger`, at the line's level)
 as each call into the module returns. console=False also silences their own standard output
-sink; log_to_python(False) restores it. Which lines are logged at all follows SPDLOG_LEVEL.)doc");
+sink; log_to_python(False) restores it. Which lines are logged at all follows SPDLOG_LEVEL.
+Switch it while no request runs on another thread: the logger's sink list is not locked.)doc");
 }
 
 }  // namespace orvik_python

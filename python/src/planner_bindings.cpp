@@ -184,6 +184,42 @@ py::array traceArray(const cv::Mat& codes) {
   return array;
 }
 
+/// Ranks trace codes so that merged images keep per cell the most telling one, as orvik_plan
+/// merges them: turn-around, then blocked direction, then free direction, then opened.
+int tracePriority(uint8_t code) {
+  switch (code) {
+    case 254:
+      return 4;
+    case 98:
+      return 3;
+    case 20:
+      return 2;
+    case 0:
+      return 0;
+    default:
+      return 1;
+  }
+}
+
+void mergeTrace(const cv::Mat& codes, cv::Mat& merged) {
+  if (codes.empty()) {
+    return;
+  }
+  if (merged.empty() || merged.size() != codes.size()) {
+    merged = codes.clone();
+    return;
+  }
+  for (int y = 0; y < codes.rows; ++y) {
+    const uint8_t* in = codes.ptr<uint8_t>(y);
+    uint8_t* out = merged.ptr<uint8_t>(y);
+    for (int x = 0; x < codes.cols; ++x) {
+      if (tracePriority(in[x]) > tracePriority(out[x])) {
+        out[x] = in[x];
+      }
+    }
+  }
+}
+
 PlannedPath plannedPath(const orvik_nav2_protocol::msg::Path& path) {
   return {posesToArray(path.poses), path.goal_tolerance, path.start_spin_blocked,
           path.spin_blocked_on_path};
@@ -198,6 +234,15 @@ class PythonAstarPlanner {
     } catch (const std::invalid_argument& e) {
       throw py::value_error(e.what());
     }
+    // Every search of a request publishes its trace when it ends, and the expanded count still
+    // belongs to that search then; a request of several searches adds them up. Called on the
+    // requesting thread, inside the request, without the GIL.
+    planner_->getTrace()->getTraceMat()->addListener(
+        [this](const std::string&, const cv::Mat& codes) {
+          request_expanded_ += planner_->expandedCount();
+          ++request_searches_;
+          mergeTrace(codes, request_trace_);
+        });
   }
 
   PlanResult searchPath(const py::handle& start, const py::handle& goal, const py::kwargs& kwargs) {
@@ -233,6 +278,9 @@ class PythonAstarPlanner {
     {
       py::gil_scoped_release release;
       std::lock_guard<std::mutex> lock(mutex_);
+      request_expanded_ = 0;
+      request_searches_ = 0;
+      request_trace_.release();
       const auto begin = std::chrono::steady_clock::now();
       result.started_at = std::chrono::duration<double>(begin.time_since_epoch()).count();
       switch (request) {
@@ -249,8 +297,13 @@ class PythonAstarPlanner {
       result.time_ms =
           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
               .count();
-      result.expanded = planner_->expandedCount();
-      trace = planner_->getTrace()->getTraceMat()->getMat().clone();
+      // The forward search publishes no trace: its count and image are read directly.
+      if (request == Request::kForward) {
+        request_expanded_ += planner_->expandedCount();
+        mergeTrace(planner_->getTrace()->getTraceMat()->getMat(), request_trace_);
+      }
+      result.expanded = request_expanded_;
+      trace = request_trace_;
     }
     if (result.found) {
       if (request == Request::kPaths) {
@@ -269,6 +322,10 @@ class PythonAstarPlanner {
   MapPtr map_;
   std::unique_ptr<orvik_nav2_planner::astar2::AstarPlanner> planner_;
   std::mutex mutex_;
+  // What the searches of the running request published; guarded by mutex_.
+  std::size_t request_expanded_{0};
+  std::size_t request_searches_{0};
+  cv::Mat request_trace_;
 };
 
 /// The legacy planner (searchv2).
@@ -337,10 +394,12 @@ void bindPlanners(py::module_& m) {
   py::class_<PlanResult>(m, "PlanResult", R"doc(
 The outcome of a planning request. `paths` holds every path (two for a forward leg and a leg
 back); `poses` and the flags are those of the first path, and empty when nothing was found.
-`trace` holds the colour codes of the last search's trace image, indexed [y, x].)doc")
+`trace` holds the colour codes of the searches' trace images, merged as orvik_plan merges
+them, indexed [y, x].)doc")
       .def_readonly("found", &PlanResult::found)
       .def_readonly("paths", &PlanResult::paths)
-      .def_readonly("expanded", &PlanResult::expanded, "Nodes expanded by the last search.")
+      .def_readonly("expanded", &PlanResult::expanded,
+                    "Nodes expanded, summed over the searches of the request.")
       .def_readonly("time_ms", &PlanResult::time_ms)
       .def_readonly("started_at", &PlanResult::started_at,
                     "Start of the request on the clock of time.monotonic(), seconds.")

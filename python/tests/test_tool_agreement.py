@@ -56,6 +56,9 @@ def test_demo_example_reproduces_every_step_of_the_tool(tmp_path):
     grid, result, steps = example.run_demo(support.DATA_DIR)
 
     assert result.found == tool["found"]
+    # Summed over the searches of the request, traces merged, as the tool counts them.
+    assert result.expanded == tool["nodes_expanded"]
+    assert np.count_nonzero(result.trace) == tool["nodes_opened"]
     tool_steps = [("plan", tool["planner_paths"])] + [(s["name"], s["paths"]) for s in tool["steps"]]
     assert [name for name, _ in steps] == [name for name, _ in tool_steps]
     for (name, legs), (_, tool_legs) in zip(steps, tool_steps):
@@ -106,4 +109,41 @@ def test_legacy_planner_matches_the_tool(tmp_path):
                                    grid_config=os.path.join(data, "demo_warehouse_gridmap.yaml"))
     result = orvik.LegacyPlanner(grid).search((9.0, 4.0, 0.0), (1.0, 6.0, 1.0))
     assert result.found and tool["found"]
+    np.testing.assert_allclose(result.poses, poses_of(tool["planner_paths"][0]), rtol=0, atol=1e-9)
+
+
+def route(qualities):
+    return {"turning": sum(q["total_turning_rad"] for q in qualities),
+            "curvature": max(q["max_curvature"] for q in qualities),
+            "clearance": min(q["min_clearance_m"] for q in qualities),
+            "cost": max(q["max_cost"] for q in qualities)}
+
+
+def test_each_demo_step_improves_the_route(tmp_path):
+    tool = run_tool(tmp_path, "--demo")
+    stages = [route([p["quality"] for p in tool["planner_paths"]])]
+    stages += [route([p["quality"] for p in step["paths"]]) for step in tool["steps"]]
+    assert [s["name"] for s in tool["steps"]] == ["gradient", "sunny", "constrained"]
+    for before, after in zip(stages, stages[1:]):
+        assert after["turning"] < before["turning"], stages
+        assert after["curvature"] <= before["curvature"] + 1e-9, stages
+    for stage in stages[1:]:
+        assert stage["clearance"] >= stages[0]["clearance"] - 1e-9, stages
+        assert stage["cost"] <= stages[0]["cost"], stages
+
+
+def test_forward_request_matches_the_tool(tmp_path):
+    data = support.DATA_DIR
+    tool = run_tool(tmp_path, "--map", os.path.join(data, "demo_warehouse.yaml"),
+                    "--grid-config", os.path.join(data, "demo_warehouse_gridmap.yaml"),
+                    "--start", "9.0,4.0,0.0", "--request", "forward",
+                    "--options", os.path.join(data, "demo_options.yaml"))
+    grid = orvik.GridMap.from_yaml(os.path.join(data, "demo_warehouse.yaml"),
+                                   grid_config=os.path.join(data, "demo_warehouse_gridmap.yaml"))
+    import yaml
+    with open(os.path.join(data, "demo_options.yaml")) as f:
+        options = yaml.safe_load(f)
+    result = orvik.AstarPlanner(grid, "forward").search_forward_path((9.0, 4.0, 0.0), **options)
+    assert result.found and tool["found"]
+    assert result.expanded == tool["nodes_expanded"]
     np.testing.assert_allclose(result.poses, poses_of(tool["planner_paths"][0]), rtol=0, atol=1e-9)
