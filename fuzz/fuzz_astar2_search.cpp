@@ -59,8 +59,20 @@ void runRequest(FuzzedDataProvider& input, AstarPlanner& planner,
                 const nav2_costmap_2d::Costmap2D& costmap, ReferencePath& reference) {
   fillReferencePath(input, costmap, reference);
   const AstarOptions options = fuzzedOptions(input, &reference);
-  const auto start = orvik_fuzz::awkwardPose(input, costmap);
-  const auto goal = orvik_fuzz::awkwardPose(input, costmap);
+  const auto own_start = orvik_fuzz::awkwardPose(input, costmap);
+  const auto own_goal = orvik_fuzz::awkwardPose(input, costmap);
+  // Now and then the start or the goal is a pose of the reference path itself, which the
+  // request trims under it (a replanning robot does this).
+  auto poseOrReferencePose =
+      [&](const geometry_msgs::msg::PoseStamped& own) -> const geometry_msgs::msg::PoseStamped& {
+    if (reference.path.poses.empty() || !input.ConsumeBool()) {
+      return own;
+    }
+    return reference.path
+        .poses[input.ConsumeIntegralInRange<size_t>(0, reference.path.poses.size() - 1)];
+  };
+  const geometry_msgs::msg::PoseStamped& start = poseOrReferencePose(own_start);
+  const geometry_msgs::msg::PoseStamped& goal = poseOrReferencePose(own_goal);
 
   switch (input.ConsumeIntegralInRange<int>(0, 2)) {
     case 0: {

@@ -21,6 +21,10 @@ namespace orvik {
 /// dynamic linker binds the function-local static of all copies to one definition, so a process
 /// has one logger and one message counter. Configured once, from SPDLOG_STDOUT, SPDLOG_SYSTEMD
 /// and SPDLOG_LEVEL, on the first call of Instance.
+///
+/// Thread-safe: log statements may come from any thread, and `level` and `counter` may be read
+/// and changed while other threads log. To change the level at run time set both `level` (which
+/// decides what is numbered) and `logger->set_level` (which decides what is written).
 class __attribute__((visibility("default"))) Logger {
  public:
   /// The name becomes the spdlog logger's name on the first call and is ignored afterwards.
@@ -36,7 +40,9 @@ class __attribute__((visibility("default"))) Logger {
   /// Counts the emitted messages, wrapping at 256. Atomic because statements may come from
   /// several threads; the value is only a reading aid, so relaxed ordering is enough.
   std::atomic<uint8_t> counter{0};
-  int32_t level{2};
+  /// Configured level as an spdlog level number (trace 0 ... off 6). Atomic for the same
+  /// reason; the level is only compared, so relaxed ordering is enough.
+  std::atomic<int32_t> level{2};
 
  private:
   explicit Logger(const std::string& name) {
@@ -49,8 +55,9 @@ class __attribute__((visibility("default"))) Logger {
       sinks.push_back(std::make_shared<spdlog::sinks::systemd_sink_mt>());
     }
     logger = std::make_shared<spdlog::logger>(name, sinks.begin(), sinks.end());
-    level = readLevel();
-    logger->set_level(static_cast<spdlog::level::level_enum>(level));
+    const int32_t configured = readLevel();
+    level.store(configured, std::memory_order_relaxed);
+    logger->set_level(static_cast<spdlog::level::level_enum>(configured));
     // The formatter form takes the line ending on every spdlog release; the set_pattern
     // overload with an end-of-line argument is missing from spdlog 1.10.
     logger->set_formatter(
@@ -120,15 +127,17 @@ inline const char* levelPrefixFormat(spdlog::level::level_enum level) {
 
 /// One log statement: number the message when it passes the level filter, prefix it with the
 /// number and the level tag, and hand it to spdlog with its source location. Never throws.
+/// The log macros check the format against the arguments at compile time; a format made at run
+/// time (fmt::runtime) is checked here, and a malformed one drops the message.
 template <typename... Args>
 void logStatement(const spdlog::source_loc& location, spdlog::level::level_enum level,
-                  fmt::string_view format, Args&&... args) noexcept {
+                  fmt::format_string<Args...> format, Args&&... args) noexcept {
   try {
     std::shared_ptr<spdlog::logger> logger = Logger::Instance("spdlog").logger;
     const std::string body = fmt::vformat(format, fmt::make_format_args(args...));
     Logger& instance = Logger::Instance("spdlog");
     uint8_t number = instance.counter.load(std::memory_order_relaxed);
-    if (instance.level <= static_cast<int32_t>(level)) {
+    if (instance.level.load(std::memory_order_relaxed) <= static_cast<int32_t>(level)) {
       number = static_cast<uint8_t>(instance.counter.fetch_add(1, std::memory_order_relaxed) + 1);
     }
     std::string text = fmt::format(fmt::runtime(levelPrefixFormat(level)), number & 0x7F);
@@ -145,10 +154,14 @@ void logStatement(const spdlog::source_loc& location, spdlog::level::level_enum 
 
 }  // namespace orvik
 
-#define ORVIK_LOG_STATEMENT(level, ...)                                                    \
+// Log statements: ORVIK_INFO("format {}", args...). The format must be a string literal: the
+// macro wraps it in FMT_STRING so that fmt checks it against the arguments while compiling
+// (C++17 has no consteval, so fmt::format_string alone checks nothing); a format that does not
+// fit its arguments is a compile error rather than a message silently dropped at run time.
+#define ORVIK_LOG_STATEMENT(level, format, ...)                                            \
   ::orvik::detail::logStatement(                                                           \
       ::spdlog::source_loc{__FILE__, __LINE__, static_cast<const char*>(__func__)}, level, \
-      __VA_ARGS__)
+      FMT_STRING(format), ##__VA_ARGS__)
 
 #define ORVIK_DEBUG(...) ORVIK_LOG_STATEMENT(::spdlog::level::debug, __VA_ARGS__)
 #define ORVIK_INFO(...) ORVIK_LOG_STATEMENT(::spdlog::level::info, __VA_ARGS__)

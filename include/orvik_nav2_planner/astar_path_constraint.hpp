@@ -15,6 +15,9 @@ namespace orvik_nav2_planner::astar2 {
 /// Marks a corridor along the caller's reference path and the cells of a short prediction of
 /// the current motion; a search step into an unmarked cell then costs the reference path's
 /// cost, which keeps a replanned path close to the previous one.
+///
+/// One per planner, used by that planner's thread only; it trims the caller's ReferencePath,
+/// which therefore must not be shared between planners or read during a request.
 class AstarPathConstraint {
  public:
   explicit AstarPathConstraint(std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map);
@@ -22,9 +25,12 @@ class AstarPathConstraint {
   /// Drops every mark and releases the set's memory.
   void clearPathConstraint();
 
-  /// Rebuilds the marks for a request starting at `pose`. Trims the poses of
-  /// options.reference_path before the one nearest to `pose`, in the caller's record.
-  void buildPathConstraint(const geometry_msgs::msg::PoseStamped& pose,
+  /// Rebuilds the marks for a request starting at `start`. Trims the poses of
+  /// options.reference_path before the one nearest to `start`, in the caller's record; `start`
+  /// may be one of those poses (it is copied first). A non-finite start trims nothing and still
+  /// gets the corridor. A NaN reference distance marks the whole path when priority passages
+  /// are preferred (the corridor then has its own width) and no corridor otherwise.
+  void buildPathConstraint(const geometry_msgs::msg::PoseStamped& start,
                            const AstarOptions& options);
 
   /// Adds the cells of the motion predicted from `pose` and the options' velocities. Non-finite

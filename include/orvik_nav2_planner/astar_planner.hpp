@@ -23,6 +23,13 @@ namespace orvik_nav2_planner::astar2 {
 
 /// Grid A* planner over the 8-connected cells of the master costmap. Serves one request at a
 /// time on the caller's thread; the search state of a request stays readable until the next.
+///
+/// Threads: one planner per thread. A planner takes no locks, so two requests must never run
+/// on one planner at once, nor its state be read (getTrace, getTable, ...) during a request.
+/// Planners on different threads may share one grid map (read-only), the process-wide
+/// telemetry (CommunicatorEngine and its MicroUnitTrace, which lock) and the logging facade.
+/// A ReferencePath (AstarOptions::reference_path) is written by every request that uses it:
+/// never give one record to two planners; the start and goal may be taken from its poses.
 class AstarPlanner {
  public:
   /// One open-list entry: the priority at the time of the push and the node.

@@ -16,7 +16,10 @@ namespace orvik_nav2_planner {
 /**
  * Smooths a planned path with Nav2's Ceres-based constrained smoother. Parameters are read from
  * the caller's lifecycle node under "<name>." (solver settings under "<name>.optimizer."); the
- * costmap is handed in on every call. One request at a time.
+ * costmap is handed in on every call.
+ *
+ * Threads: one smoother per thread; an instance takes no locks and serves one request at a
+ * time. The costmap handed in is only read and may be shared with other smoothers.
  */
 class OrvikConstrainedSmoother {
  public:

@@ -21,7 +21,8 @@
 /// sharper than the robot can drive and, near the robot, towards its predicted motion.
 ///
 /// Per request: setOriginalPath, setCurrentData, smoothPath, getSmoothedNavPath.
-/// Not thread-safe; one request at a time per instance.
+/// Threads: one smoother per thread; an instance takes no locks and serves one request at a
+/// time. Smoothers on different threads may share one grid map, which they only read.
 class PathSmoother {
  public:
   /// Keeps the map and reads the parameters under the prefix "gradient_smoother".

@@ -58,8 +58,9 @@ class DouglasPeuker {
   /// of it, where the robot can turn: distance plus the free offset ahead, or 0.3 m ahead when
   /// no free place is found. B is also appended to cut_poses_.
   /// @return false, with the path and the instance untouched, for an empty path, an index off
-  ///         line_corners_, corner indices off the path, a non-finite corner or distance, or an
-  ///         instance without a checker.
+  ///         line_corners_, corner indices off the path, a non-finite corner, a non-finite
+  ///         distance when a free place is found (without one the distance is not used), or
+  ///         an instance without a checker.
   bool cutPathFromSunny(std::vector<geometry_msgs::msg::PoseStamped>& path, int corner_index,
                         double distance);
 

@@ -13,6 +13,7 @@
 
 #include "nav2_costmap_2d/cost_values.hpp"
 #include "orvik_nav2_gridmap/footprint_geometry.hpp"
+#include "rclcpp/logging.hpp"
 
 namespace orvik_nav2_gridmap {
 
@@ -282,12 +283,40 @@ void validate(const nav2_costmap_2d::Costmap2D& costmap, const GridMapConfig& co
   }
 }
 
+// Nav2 treats a cell closer to an obstacle than the footprint's inscribed radius as lethal for
+// the robot's centre: wherever the robot stands there, some part of it is in the obstacle. A grid
+// map configured without clearances takes that radius for every level, so by default the
+// planners' danger test keeps the robot's centre that far from every obstacle cell. A configured
+// clearance below it is kept (a caller may accept the risk on a relaxed level), but said out loud.
+void resolveDangerClearances(GridMapConfig& config) {
+  const double inscribed = footprint_geometry::inscribedRadius(config);
+  if (config.danger_clearances.empty()) {
+    config.danger_clearances.push_back(inscribed);
+    return;
+  }
+  std::string below;
+  for (std::size_t level = 0; level < config.danger_clearances.size(); ++level) {
+    const double clearance = config.danger_clearances[level];
+    if (clearance < inscribed) {
+      below += (below.empty() ? "" : ", ") + std::string("level ") + std::to_string(level) + ": " +
+               std::to_string(clearance) + " m";
+    }
+  }
+  if (!below.empty()) {
+    RCLCPP_WARN(rclcpp::get_logger("orvik_nav2_gridmap"),
+                "grid map: danger clearances below the footprint's inscribed radius of %f m (%s); "
+                "paths planned at those levels may put the footprint into obstacles",
+                inscribed, below.c_str());
+  }
+}
+
 }  // namespace
 
 MultiGridMap::MultiGridMap(const nav2_costmap_2d::Costmap2D& costmap, const GridMapConfig& config,
                            std::vector<int> passage_labels, std::vector<uint8_t> extra_cost)
     : config_(config) {
   validate(costmap, config, passage_labels.size(), extra_cost.size());
+  resolveDangerClearances(config_);
   costmap_ = std::make_shared<nav2_costmap_2d::Costmap2D>(costmap);
 
   auto layers = std::make_shared<Layers>();
@@ -317,10 +346,7 @@ MultiGridMap::MultiGridMap(const nav2_costmap_2d::Costmap2D& costmap, const Grid
     d = static_cast<float>(d * layers->resolution);
   }
 
-  layers->clearances_m = config.danger_clearances;
-  if (layers->clearances_m.empty()) {
-    layers->clearances_m.push_back(0.0);
-  }
+  layers->clearances_m = config_.danger_clearances;
 
   if (config.inflation.enabled) {
     InflationConfig inflation = config.inflation;

@@ -23,6 +23,10 @@ void MicroUnitTrace::PublishDirPose(const geometry_msgs::msg::PoseStamped& pose)
   {
     std::lock_guard<std::mutex> lock(mutex_);
     dir_poses_.push_back(pose);
+    if (dir_poses_.size() > kDirPoseHistory) {
+      dir_poses_.pop_front();
+    }
+    ++dir_count_;
     listeners = dir_listeners_;
   }
   for (const auto& entry : listeners) {
@@ -64,12 +68,18 @@ std::size_t MicroUnitTrace::localEndPoseCount() const {
 
 std::vector<geometry_msgs::msg::PoseStamped> MicroUnitTrace::dirPoses() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return dir_poses_;
+  return {dir_poses_.begin(), dir_poses_.end()};
+}
+
+std::size_t MicroUnitTrace::dirPoseCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return dir_count_;
 }
 
 void MicroUnitTrace::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   dir_poses_.clear();
+  dir_count_ = 0;
   end_count_ = 0;
   last_end_ = {};
 }

@@ -100,7 +100,7 @@ void AstarPathConstraint::fill(bool centred, int32_t mx, int32_t my, int n) {
   }
 }
 
-void AstarPathConstraint::buildPathConstraint(const geometry_msgs::msg::PoseStamped& pose,
+void AstarPathConstraint::buildPathConstraint(const geometry_msgs::msg::PoseStamped& start,
                                               const AstarOptions& options) {
   clearPathConstraint();
   if (!options.use_path_consistency || options.reference_path == nullptr) {
@@ -111,16 +111,17 @@ void AstarPathConstraint::buildPathConstraint(const geometry_msgs::msg::PoseStam
   if (poses.empty()) {
     return;
   }
-  if (!isFinitePosition(pose)) {
-    ORVIK_WARN("AstarPathConstraint: start pose is not finite, no path constraint built");
-    return;
-  }
+  // The trim below moves the reference poses, and a caller may well pass one of them as the
+  // start (replanning from where the last path said the robot is): keep our own copy.
+  const geometry_msgs::msg::PoseStamped pose = start;
   // Held for the whole operation, as every caller that loops over cells does.
   const auto grid = map_->getMultiGridMap();
   const auto& costmap = costmap_;
   const double res = costmap->getResolution();
 
-  // Poses with non-finite coordinates cannot be nearest to anything.
+  // Poses with non-finite coordinates cannot be nearest to anything. A non-finite start is
+  // equally far from every pose (no distance compares smaller), so, as on equal distances, the
+  // first pose wins: nothing is trimmed and the corridor is marked from the path's beginning.
   std::size_t nearest = 0;
   double nearest_distance = std::numeric_limits<double>::infinity();
   bool found = false;
@@ -140,41 +141,39 @@ void AstarPathConstraint::buildPathConstraint(const geometry_msgs::msg::PoseStam
   }
 
   if (poses.size() > 1 && found) {
-    if (std::isnan(reference.distance)) {
-      ORVIK_WARN("AstarPathConstraint: reference path distance is NaN, no corridor marked");
-    } else {
-      const bool centred = options.priority_preference;
-      double corridor = 0.0;
-      if (centred) {
-        if (reference.half_width > res * 0.5) {
-          corridor = reference.half_width;
-        } else if (options.center_distance > res * 0.5) {
-          corridor = options.center_distance;
-        } else {
-          corridor = reference.distance * 0.5;
-        }
+    // A NaN distance never ends the walk (no length exceeds it) and sizes no anchored
+    // fill, so only a centred corridor with its own width is marked, along the whole path.
+    const bool centred = options.priority_preference;
+    double corridor = 0.0;
+    if (centred) {
+      if (reference.half_width > res * 0.5) {
+        corridor = reference.half_width;
+      } else if (options.center_distance > res * 0.5) {
+        corridor = options.center_distance;
+      } else {
+        corridor = reference.distance * 0.5;
       }
-      const int n =
-          centred ? cellsFromSize(corridor / res) : cellsFromSize(reference.distance / res * 0.5);
-      double length = 0.0;
-      // Non-finite poses are skipped: the length runs from the last finite pose.
-      const geometry_msgs::msg::PoseStamped* previous = &poses[0];
-      for (std::size_t i = 1; i < poses.size(); ++i) {
-        if (!isFinitePosition(poses[i])) {
-          continue;
-        }
-        length += planarDistance(*previous, poses[i]);
-        previous = &poses[i];
-        if (length > reference.distance) {
-          break;
-        }
-        unsigned int mx = 0;
-        unsigned int my = 0;
-        if (!worldToCell(*costmap, poses[i].pose.position.x, poses[i].pose.position.y, mx, my)) {
-          continue;
-        }
-        fill(centred, static_cast<int32_t>(mx), static_cast<int32_t>(my), n);
+    }
+    const int n =
+        centred ? cellsFromSize(corridor / res) : cellsFromSize(reference.distance / res * 0.5);
+    double length = 0.0;
+    // Non-finite poses are skipped: the length runs from the last finite pose.
+    const geometry_msgs::msg::PoseStamped* previous = &poses[0];
+    for (std::size_t i = 1; i < poses.size(); ++i) {
+      if (!isFinitePosition(poses[i])) {
+        continue;
       }
+      length += planarDistance(*previous, poses[i]);
+      previous = &poses[i];
+      if (length > reference.distance) {
+        break;
+      }
+      unsigned int mx = 0;
+      unsigned int my = 0;
+      if (!worldToCell(*costmap, poses[i].pose.position.x, poses[i].pose.position.y, mx, my)) {
+        continue;
+      }
+      fill(centred, static_cast<int32_t>(mx), static_cast<int32_t>(my), n);
     }
   }
   buildVelConstraint(pose, options);

@@ -93,10 +93,15 @@ void AstarPlanner::resetSearchState() {
   expanded_count_ = 0;
 }
 
-bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start,
-                              const geometry_msgs::msg::PoseStamped& goal,
+bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& requested_start,
+                              const geometry_msgs::msg::PoseStamped& requested_goal,
                               const AstarOptions& options, orvik_nav2_protocol::msg::Path& path) {
-  const auto start_time = std::chrono::system_clock::now();
+  // The search time must not jump with the wall clock (NTP steps, a clock set by hand).
+  const auto start_time = std::chrono::steady_clock::now();
+  // Copies, because building the path constraint trims the caller's reference path, and a
+  // caller may pass poses of that very path as start or goal.
+  const geometry_msgs::msg::PoseStamped start = requested_start;
+  const geometry_msgs::msg::PoseStamped goal = requested_goal;
   path.poses.clear();
   trace_->getTraceMat()->reset();
   resetSearchState();
@@ -135,7 +140,7 @@ bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& start,
   trace_->getTraceMat()->publishCVMatAsGrid();
 
   const auto elapsed_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::system_clock::now() - start_time)
+                              std::chrono::steady_clock::now() - start_time)
                               .count();
   const double elapsed_ms = static_cast<double>(elapsed_ns) / 1e9 * 1000.0;
   if (elapsed_ms > kSlowSearchMs) {

@@ -79,10 +79,14 @@ bool AstarPlanner::searchForwardPath(const geometry_msgs::msg::PoseStamped& star
   return searchSinglePath(info, path);
 }
 
-bool AstarPlanner::searchPaths(const geometry_msgs::msg::PoseStamped& start,
-                               const geometry_msgs::msg::PoseStamped& goal,
+bool AstarPlanner::searchPaths(const geometry_msgs::msg::PoseStamped& requested_start,
+                               const geometry_msgs::msg::PoseStamped& requested_goal,
                                const AstarOptions& options,
                                orvik_nav2_protocol::msg::MultiPaths& paths) {
+  // Copies: the first search trims the caller's reference path, from which start and goal may
+  // come, and both are used again afterwards.
+  const geometry_msgs::msg::PoseStamped start = requested_start;
+  const geometry_msgs::msg::PoseStamped goal = requested_goal;
   ORVIK_INFO("Current pose is ({},{})", start.pose.position.x, start.pose.position.y);
   ORVIK_INFO("Recieved goal pose is ({},{})", goal.pose.position.x, goal.pose.position.y);
 

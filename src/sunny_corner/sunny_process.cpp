@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "orvik/logger.hpp"
+#include "stretch_search.hpp"
 
 namespace {
 
@@ -169,11 +170,13 @@ void DouglasPeuker::selectSunnyCorner(std::vector<Point>& points) {
   }
   const double min_angle = angle_margin_ / 180.0 * M_PI;
   const double max_angle = (180.0 - angle_margin_) / 180.0 * M_PI;
-  std::vector<Point> scratch;
+  // The same stretches as leftMeanDistance and rightMeanDistance find, without their scan of
+  // the path per start point and corner (cubic on a long path that stays within half a metre).
+  sunny_corner::StretchSearch stretches(points, side_length_);
   for (size_t c = 1; c + 1 < candidates.size(); ++c) {
     Point corner = candidates[c];
-    const double left = leftMeanDistance(points, scratch, corner, side_length_);
-    const double right = rightMeanDistance(points, scratch, corner, side_length_);
+    const double left = stretches.left(corner);
+    const double right = stretches.right(corner);
     if (corner.left_near == -1 || corner.left_far == -1 || corner.right_near == -1 ||
         corner.right_far == -1) {
       continue;
@@ -306,8 +309,17 @@ bool DouglasPeuker::cutPathFromSunny(std::vector<geometry_msgs::msg::PoseStamped
     ORVIK_ERROR("Cut path from sunny needs a DouglasPeuker built with a grid map");
     return false;
   }
-  if (!allFinite({corner.x, corner.y, corner.heading_in, corner.angle, distance})) {
-    ORVIK_ERROR("Cut path from sunny got a non-finite corner or distance {}", distance);
+  if (!allFinite({corner.x, corner.y, corner.heading_in, corner.angle})) {
+    ORVIK_ERROR("Cut path from sunny got a non-finite corner ({}, {}), heading {}, angle {}",
+                corner.x, corner.y, corner.heading_in, corner.angle);
+    return false;
+  }
+  // The distance only places pose B when a free spin place is found; without one B falls back
+  // to a fixed distance, and a distance that could not be used is no reason to refuse.
+  double offset = 0.0;
+  const bool spin_free = isSpinCollisionFree(corner, offset);
+  if (spin_free && !std::isfinite(distance)) {
+    ORVIK_ERROR("Cut path from sunny got a non-finite distance {}", distance);
     return false;
   }
 
@@ -324,9 +336,7 @@ bool DouglasPeuker::cutPathFromSunny(std::vector<geometry_msgs::msg::PoseStamped
   corner_pose.pose.orientation.w = std::cos(heading / 2.0);
 
   geometry_msgs::msg::PoseStamped spin_pose = corner_pose;
-  double offset = 0.0;
-  const double ahead =
-      isSpinCollisionFree(corner, offset) ? distance + offset : kFallbackSpinDistance;
+  const double ahead = spin_free ? distance + offset : kFallbackSpinDistance;
   spin_pose.pose.position.x = corner.x + ahead * std::cos(heading);
   spin_pose.pose.position.y = corner.y + ahead * std::sin(heading);
 

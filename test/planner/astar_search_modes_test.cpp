@@ -31,6 +31,8 @@ geometry_msgs::msg::Point point(double x, double y) {
 orvik_nav2_gridmap::GridMapConfig longRobot() {
   orvik_nav2_gridmap::GridMapConfig config;
   config.footprint = {point(0.3, 0.08), point(-0.3, 0.08), point(-0.3, -0.08), point(0.3, -0.08)};
+  // Danger on obstacle cells only, so that the cells next to a wall stay usable endpoints.
+  config.danger_clearances = {0.0};
   return config;
 }
 

@@ -147,3 +147,22 @@ TEST(MicroUnitTrace, ListenersReceivePosesUntilRemoved) {
   EXPECT_EQ(trace.localEndPoseCount(), 0u);
   EXPECT_TRUE(trace.dirPoses().empty());
 }
+
+TEST(MicroUnitTrace, KeepsOnlyTheMostRecentTurnAroundPoses) {
+  orvik_communicator::MicroUnitTrace trace;
+  const std::size_t limit = orvik_communicator::MicroUnitTrace::kDirPoseHistory;
+  const std::size_t published = 3 * limit + 7;
+  for (std::size_t i = 0; i < published; ++i) {
+    trace.PublishDirPose(pose(static_cast<double>(i), 0));
+  }
+  const auto kept = trace.dirPoses();
+  ASSERT_EQ(kept.size(), limit);
+  for (std::size_t i = 0; i < limit; ++i) {
+    EXPECT_DOUBLE_EQ(kept[i].pose.position.x, static_cast<double>(published - limit + i));
+  }
+  EXPECT_EQ(trace.dirPoseCount(), published);
+  trace.clear();
+  EXPECT_EQ(trace.dirPoseCount(), 0u);
+  trace.PublishDirPose(pose(1, 0));
+  ASSERT_EQ(trace.dirPoses().size(), 1u);
+}

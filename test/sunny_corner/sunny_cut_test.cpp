@@ -387,4 +387,23 @@ TEST_F(SunnyCut, RefusesNonFiniteInputAndMissingChecker) {
   EXPECT_TRUE(plain.cut_poses_.empty());
 }
 
+// Without a free spin place pose B goes a fixed 0.3 m ahead and the distance is not used, so a
+// distance that is not finite is no reason to refuse the cut.
+TEST_F(SunnyCut, NonFiniteDistanceIsNotUsedWhenNoFreeSpinPlaceIsFound) {
+  const GridMapPtr map = endlessCorridor();
+  ASSERT_LT(firstFreeOffset(map, laneCorner()), 0.0);
+  DouglasPeuker cutter = cutterOver(map);
+  cutter.line_corners_ = {laneCorner()};
+  for (double distance :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity()}) {
+    Path path = laneApproach();
+    ASSERT_TRUE(cutter.cutPathFromSunny(path, 0, distance)) << distance;
+    ASSERT_EQ(path.size(), 12u);
+    EXPECT_DOUBLE_EQ(path.back().pose.position.x, kCornerX + 0.3);
+    EXPECT_DOUBLE_EQ(path.back().pose.position.y, kLaneY);
+  }
+  EXPECT_EQ(cutter.cut_poses_.size(), 3u);
+}
+
 }  // namespace

@@ -18,6 +18,10 @@ namespace orvik_nav2_planner::astar {
 /// a goal pose over the master costmap of a grid map, returning the path of cell centres.
 /// One request at a time; the nodes and tables of the last search stay readable until the
 /// next one.
+///
+/// Threads: one planner per thread; a planner takes no locks. Planners on different threads
+/// may share the grid map, the telemetry and the logging facade. setPathConstraint copies the
+/// caller's constraint, so one record may be handed to several planners.
 class AstarPlanner {
  public:
   using GridMapPtr = std::shared_ptr<orvik_nav2_gridmap::GridMapROS>;
@@ -78,8 +82,9 @@ class AstarPlanner {
   /// Installs a reference path: the search then charges `constraint.cost` for every step onto
   /// a cell outside the corridor built along the path's first `constraint.distance` metres
   /// from the pose nearest `robot_pose`. Stays in force until the next constraint.
-  /// An empty path changes nothing. A missing map, or a cost that is negative or not finite,
-  /// is refused with an ERROR log and changes nothing either.
+  /// An empty path changes nothing. A missing map, a map too large for 32-bit cell indices,
+  /// or a cost that is negative or not finite is refused with an ERROR log, and leaves no
+  /// constraint in force (the previous one is dropped too).
   void setPathConstraint(const geometry_msgs::msg::PoseStamped& robot_pose,
                          const PathConstraint& constraint, GridMapPtr map);
 

@@ -23,8 +23,11 @@ struct GridMapConfig {
   std::vector<geometry_msgs::msg::Point> footprint;
   double robot_radius{0.0};
   /// Minimum obstacle distance in metres per danger level; level 0 is the strictest. Levels
-  /// past the end use the last entry, negative levels the first.
-  std::vector<double> danger_clearances{0.0};
+  /// past the end use the last entry, negative levels the first. Empty (the default): every
+  /// level uses the footprint's inscribed radius, which keeps the whole footprint off obstacle
+  /// cells (Nav2's "inscribed" cost); MultiGridMap::getConfig reports the value it chose. A
+  /// configured clearance below that radius is used as given, with a warning.
+  std::vector<double> danger_clearances;
   /// Unknown cells (cost 255) count as obstacles for distances, danger and collisions.
   bool unknown_is_obstacle{true};
   InflationConfig inflation;

@@ -25,13 +25,16 @@ class MultiGridMap {
   ///        more than INT32_MAX cells, a non-finite origin, a footprint of one or two points or
   ///        with non-finite points, a negative or non-finite robot_radius, non-finite danger
   ///        clearances, or (when enabled) non-finite or negative inflation parameters.
+  ///        Danger clearances below the footprint's inscribed radius are used as given and
+  ///        reported with a warning on the "orvik_nav2_gridmap" logger.
   MultiGridMap(const nav2_costmap_2d::Costmap2D& costmap, const GridMapConfig& config,
                std::vector<int> passage_labels = {}, std::vector<uint8_t> extra_cost = {});
 
   /// The master costmap (a copy of the one given, inflated when enabled). Shared with every
   /// caller: treat it as read-only, the other layers were computed from it.
   std::shared_ptr<nav2_costmap_2d::Costmap2D> getCostmap() const;
-  /// The configuration the layers were built with.
+  /// The configuration the layers were built with, danger clearances included: when none were
+  /// configured, the one default clearance (the footprint's inscribed radius).
   const GridMapConfig& getConfig() const;
 
   /// Master cost of the cell (after inflation, when enabled); with flag set, plus the extra cost
@@ -42,7 +45,8 @@ class MultiGridMap {
   /// cell answers the map's diagonal length.
   double getDistance(unsigned int x, unsigned int y) const;
   /// Off the map, an obstacle cell, or closer to an obstacle than the level's clearance
-  /// (danger_clearances; levels past the end use the last entry, negative levels the first).
+  /// (danger_clearances; levels past the end use the last entry, negative levels the first;
+  /// without configured clearances, the footprint's inscribed radius for every level).
   bool inDanger(unsigned int x, unsigned int y, int level) const;
   /// Lethal, or unknown when unknown cells are obstacles.
   bool isObstacle(unsigned int x, unsigned int y) const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,9 +14,15 @@
 namespace orvik_communicator {
 
 /// Telemetry poses of the planners. Nothing is sent over ROS here: poses go to the registered
-/// listeners, and the last ones are kept for inspection.
+/// listeners, and the last ones are kept for inspection. The instance is process-wide and lives
+/// as long as the process, so what it keeps is bounded: a robot that plans for weeks must not
+/// grow. Thread-safe: planners on several threads may publish and read at once.
 class MicroUnitTrace {
  public:
+  /// How many turn-around poses dirPoses keeps: the most recent ones, older ones are dropped.
+  /// Enough for every turn-around of many requests (a request publishes at most one).
+  static constexpr std::size_t kDirPoseHistory = 256;
+
   using EndPoseListener = std::function<void(const geometry_msgs::msg::PoseStamped& start,
                                              const geometry_msgs::msg::PoseStamped& goal)>;
   using DirPoseListener = std::function<void(const geometry_msgs::msg::PoseStamped& pose)>;
@@ -32,8 +40,10 @@ class MicroUnitTrace {
   std::pair<geometry_msgs::msg::PoseStamped, geometry_msgs::msg::PoseStamped> lastLocalEndPose()
       const;
   std::size_t localEndPoseCount() const;
-  /// Every PublishDirPose since the last clear.
+  /// The last kDirPoseHistory poses of PublishDirPose since the last clear, oldest first.
   std::vector<geometry_msgs::msg::PoseStamped> dirPoses() const;
+  /// How many PublishDirPose calls there have been since the last clear, dropped ones included.
+  std::size_t dirPoseCount() const;
   void clear();
 
  private:
@@ -43,7 +53,8 @@ class MicroUnitTrace {
   std::vector<std::pair<int, DirPoseListener>> dir_listeners_;
   std::pair<geometry_msgs::msg::PoseStamped, geometry_msgs::msg::PoseStamped> last_end_;
   std::size_t end_count_{0};
-  std::vector<geometry_msgs::msg::PoseStamped> dir_poses_;
+  std::deque<geometry_msgs::msg::PoseStamped> dir_poses_;
+  std::size_t dir_count_{0};
 };
 
 /// Process-wide communicator. GetInstance is header code so that every library that calls it

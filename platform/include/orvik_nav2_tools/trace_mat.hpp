@@ -14,6 +14,10 @@ namespace orvik_trace {
 
 /// One 8-bit colour code per map cell, showing what a search did. Published images go to the
 /// registered listeners (nothing is sent over ROS here) and the last one is kept.
+///
+/// Threads: the codes belong to the owning planner's thread. getLastPublished may be called
+/// from any thread at any time (it locks, and a snapshot a reader holds is never overwritten);
+/// add listeners before the image is shared, they are called on the publishing thread.
 class TraceMat {
  public:
   using Listener = std::function<void(const std::string& name, const cv::Mat& codes)>;

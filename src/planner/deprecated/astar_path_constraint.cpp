@@ -84,14 +84,24 @@ void insertCorridor(const std::vector<CellBlock>& anchors, int64_t side, unsigne
 
 }  // namespace
 
-void AstarPlanner::setPathConstraint(const geometry_msgs::msg::PoseStamped& robot_pose,
+void AstarPlanner::setPathConstraint(const geometry_msgs::msg::PoseStamped& requested_robot_pose,
                                      const PathConstraint& constraint, GridMapPtr map) {
   if (constraint.path.poses.empty()) {
     return;
   }
+  // The pose may be one of our own stored constraint poses, which the copy below replaces.
+  const geometry_msgs::msg::PoseStamped robot_pose = requested_robot_pose;
+  // A constraint refused below leaves none in force: the caller meant to replace the previous
+  // one, and keeping it would bias later searches towards a path the caller has given up.
+  auto refuse = [this] {
+    path_constraint_ = PathConstraint{};
+    constraint_cells_.clear();
+    has_constraint_ = false;
+  };
   const auto costmap = detail::masterCostmap(map);
   if (!costmap) {
     ORVIK_ERROR("AstarPlanner::setPathConstraint ignored, the grid map is missing");
+    refuse();
     return;
   }
   const unsigned int size_x = costmap->getSizeInCellsX();
@@ -101,6 +111,7 @@ void AstarPlanner::setPathConstraint(const geometry_msgs::msg::PoseStamped& robo
         "AstarPlanner::setPathConstraint ignored, a map of {} x {} cells exceeds 32-bit cell "
         "indices",
         size_x, size_y);
+    refuse();
     return;
   }
   // A negative cost would make g fall along a path and a NaN would poison every key; either
@@ -109,6 +120,7 @@ void AstarPlanner::setPathConstraint(const geometry_msgs::msg::PoseStamped& robo
     ORVIK_ERROR(
         "AstarPlanner::setPathConstraint ignored, the cost must be finite and not negative: {}",
         constraint.cost);
+    refuse();
     return;
   }
 

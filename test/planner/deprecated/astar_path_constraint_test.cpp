@@ -193,19 +193,34 @@ TEST(LegacyPathConstraint, EmptyPathLeavesThePreviousConstraintInForce) {
   EXPECT_EQ(planner.pathConstraint().cost, 3.0);
 }
 
-TEST(LegacyPathConstraint, UnusableCostOrMissingMapIsRefusedAndChangesNothing) {
+TEST(LegacyPathConstraint, UnusableCostOrMissingMapIsRefusedAndDropsThePreviousConstraint) {
   auto map = openMap(10, 10);
   AstarPlanner planner;
   LogCapture capture;
+  const PathConstraint good = constraintThrough(map, {{1, 1}, {2, 1}, {3, 1}}, 0.2);
+  auto expectNoneInForce = [&] {
+    EXPECT_FALSE(planner.hasConstraint());
+    EXPECT_TRUE(planner.constraintCells().empty());
+    EXPECT_TRUE(planner.pathConstraint().path.poses.empty());
+    for (int x = 0; x < 10; ++x) {
+      for (int y = 0; y < 10; ++y) {
+        EXPECT_EQ(costAt(planner, map, x, y), 0.0) << x << "," << y;
+      }
+    }
+  };
   for (double cost :
        {std::numeric_limits<double>::quiet_NaN(), -1.0, std::numeric_limits<double>::infinity()}) {
+    planner.setPathConstraint(cellPose(map, 1, 1), good, map);
+    ASSERT_TRUE(planner.hasConstraint());
+    ASSERT_FALSE(planner.constraintCells().empty());
     planner.setPathConstraint(cellPose(map, 1, 1),
                               constraintThrough(map, {{1, 1}, {2, 1}}, 0.1, cost), map);
+    expectNoneInForce();
   }
-  EXPECT_FALSE(planner.hasConstraint());
-  planner.setPathConstraint(cellPose(map, 1, 1), constraintThrough(map, {{1, 1}, {2, 1}}, 0.1),
-                            nullptr);
-  EXPECT_FALSE(planner.hasConstraint());
+  planner.setPathConstraint(cellPose(map, 1, 1), good, map);
+  ASSERT_TRUE(planner.hasConstraint());
+  planner.setPathConstraint(cellPose(map, 1, 1), good, nullptr);
+  expectNoneInForce();
   EXPECT_EQ(capture.problems(), 4);
 }
 
