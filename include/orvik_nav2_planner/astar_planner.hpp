@@ -102,24 +102,8 @@ class AstarPlanner {
   std::size_t expandedCount() const { return expanded_count_; }
 
  private:
-  // MultiGridMap::getCost read straight from the layers: the heuristic asks it for every opened
-  // node, and a call into the map library (and from there into the costmap's) per node costs
-  // more than the rest of the heuristic.
-  struct CellCosts {
-    const unsigned char* master{nullptr};
-    const uint8_t* extra{nullptr};  // null without the layer
-    std::size_t size_x{0};
-    /// getCost(x, y, flag) of an in-map cell.
-    uint32_t at(int32_t x, int32_t y, bool flag) const {
-      const std::size_t i = static_cast<std::size_t>(y) * size_x + static_cast<std::size_t>(x);
-      return flag && extra != nullptr ? master[i] + static_cast<uint32_t>(extra[i]) : master[i];
-    }
-  };
-  CellCosts cellCosts() const;
   struct GoalCell;
   struct NormalHeuristic;
-  void prefetchExpansion(const AstarNode* node, const CellCosts& costs,
-                         const uint8_t* trace_codes) const;
 
   void resetSearchState();
 
