@@ -122,6 +122,8 @@ class AstarPlanner {
   std::shared_ptr<orvik_nav2_gridmap::MultiGridMap> grid_;
   std::shared_ptr<nav2_costmap_2d::Costmap2D> costmap_;
   std::size_t expanded_count_{0};
+  // The trace image was reset and nothing has been drawn into it since.
+  bool trace_just_reset_{false};
 };
 
 }  // namespace orvik_nav2_planner::astar2

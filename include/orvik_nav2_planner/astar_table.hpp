@@ -18,8 +18,10 @@ namespace orvik_nav2_planner::astar2 {
 /// area a search touches (a tile is 32 x 32 nodes and their danger answers, 41 KiB).
 ///
 /// The map does not change while a table holds nodes, so the table asks MultiGridMap::inDanger
-/// at most once per cell and danger level between two clears and keeps the answer in the
-/// cell's tile: a search asks about each cell once per neighbour, up to eight times.
+/// once per cell and danger level between two clears and keeps the answer in the cell's tile:
+/// a search asks about each cell once per neighbour, up to eight times. A tile's cells are
+/// asked all at once, row by row, the first time a search needs one of them: the map's layers
+/// are then read in address order instead of one cache miss per cell.
 class AstarTable {
  public:
   /// Neighbour filter: true leaves the neighbour out of the result.
@@ -75,9 +77,8 @@ class AstarTable {
     }
     const int32_t slot = slotOf(x, y);
     prefetchNodeBlock(tile->nodes + slot);
-    for (int32_t dy = -1; dy <= 1; ++dy) {
-      __builtin_prefetch(tile->danger + slot + dy * kTileSide - 1);
-    }
+    __builtin_prefetch(tile->danger + slot - kTileSide - 1);
+    __builtin_prefetch(tile->danger + slot + kTileSide - 1);
   }
 
   /// Hints the caches to fetch the 3 x 3 block of node slots around `node`, from its address
@@ -116,12 +117,12 @@ class AstarTable {
   static constexpr int32_t kTileMask = kTileSide - 1;
   static constexpr int32_t kTileCells = kTileSide * kTileSide;
 
-  // What the table knows of a cell's danger at danger_level_.
-  enum DangerState : uint8_t { kNotAsked = 0, kUsable = 1, kInDanger = 2 };
   struct Tile {
     // Slots start with index -1, which marks them as not created.
     AstarNode nodes[kTileCells];
+    // inDanger of each cell at danger_level_ (cells off the map stay 0), once danger_known.
     uint8_t danger[kTileCells]{};
+    bool danger_known{false};
   };
 
   bool inMap(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < size_x_ && y < size_y_; }
@@ -169,12 +170,7 @@ class AstarTable {
     constexpr int32_t dx = kNeighborOffsets[kOffset].dx;
     constexpr int32_t dy = kNeighborOffsets[kOffset].dy;
     constexpr int32_t shift = dy * kTileSide + dx;
-    uint8_t state = danger[shift];
-    if (state == kNotAsked) {
-      state = askDanger(x + dx, y + dy);
-      danger[shift] = state;
-    }
-    if (state == kInDanger) {
+    if (danger[shift] != 0) {
       return;
     }
     AstarNode* const neighbor = centre + shift;
@@ -193,12 +189,8 @@ class AstarTable {
            static_cast<std::size_t>(x >> kTileShift);
   }
   Tile* allocateTile(int32_t x, int32_t y);
-  uint8_t askDanger(int32_t x, int32_t y) const {
-    return grid_->inDanger(static_cast<unsigned int>(x), static_cast<unsigned int>(y),
-                           danger_level_)
-               ? kInDanger
-               : kUsable;
-  }
+  // Asks inDanger for every in-map cell of the tile that holds cell (x, y).
+  void askTileDanger(Tile* tile, int32_t x, int32_t y);
   // Makes the kept danger answers those of `danger_level`, forgetting them on a change.
   void useDangerLevel(int danger_level) {
     if (danger_level != danger_level_) {
@@ -208,11 +200,11 @@ class AstarTable {
   void forgetDanger(int danger_level);
   // The danger of an in-map cell at danger_level_, asked once.
   bool inDanger(int32_t x, int32_t y) {
-    uint8_t& state = tileAt(x, y)->danger[slotOf(x, y)];
-    if (state == kNotAsked) {
-      state = askDanger(x, y);
+    Tile* tile = tileAt(x, y);
+    if (!tile->danger_known) {
+      askTileDanger(tile, x, y);
     }
-    return state == kInDanger;
+    return tile->danger[slotOf(x, y)] != 0;
   }
 
   std::shared_ptr<orvik_nav2_gridmap::GridMapROS> map_;
@@ -242,6 +234,9 @@ inline void AstarTable::forEachNeighbor(const AstarNode* node, int danger_level,
   if (tile == nullptr) {
     forEachNeighborAnywhere(node, visit);
     return;
+  }
+  if (!tile->danger_known) {
+    askTileDanger(tile, x, y);
   }
   const int32_t slot = slotOf(x, y);
   visitAllInTile(tile->nodes + slot, tile->danger + slot, x, y, visit,

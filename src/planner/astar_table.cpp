@@ -1,7 +1,6 @@
 #include "orvik_nav2_planner/astar_table.hpp"
 
 #include <algorithm>
-#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -42,9 +41,27 @@ void AstarTable::forgetDanger(int danger_level) {
   danger_level_ = danger_level;
   for (const std::unique_ptr<Tile>& tile : tiles_) {
     if (tile) {
-      std::fill(std::begin(tile->danger), std::end(tile->danger), kNotAsked);
+      tile->danger_known = false;
     }
   }
+}
+
+void AstarTable::askTileDanger(Tile* tile, int32_t x, int32_t y) {
+  const int32_t x0 = x & ~kTileMask;
+  const int32_t y0 = y & ~kTileMask;
+  const int32_t x_end = std::min(x0 + kTileSide, size_x_);
+  const int32_t y_end = std::min(y0 + kTileSide, size_y_);
+  const orvik_nav2_gridmap::MultiGridMap& grid = *grid_;
+  for (int32_t cy = y0; cy < y_end; ++cy) {
+    uint8_t* row = tile->danger + ((cy & kTileMask) << kTileShift);
+    for (int32_t cx = x0; cx < x_end; ++cx) {
+      row[cx & kTileMask] =
+          grid.inDanger(static_cast<unsigned int>(cx), static_cast<unsigned int>(cy), danger_level_)
+              ? 1
+              : 0;
+    }
+  }
+  tile->danger_known = true;
 }
 
 AstarNode* AstarTable::find(int32_t x, int32_t y) const {
