@@ -15,11 +15,12 @@ namespace orvik_nav2_planner::astar2 {
 /// Owns the nodes of one search. Nodes live in square tiles of cells that are allocated the
 /// first time the search touches one of their cells, so node addresses never move while the
 /// search grows, lookup is two array reads instead of a hash probe, and memory follows the
-/// area a search touches (a tile is 32 x 32 nodes and their danger answers, 41 KiB).
+/// area a search touches (a tile is 32 x 32 nodes with their danger and cost answers, 45 KiB).
 ///
 /// The map does not change while a table holds nodes, so the table asks MultiGridMap::inDanger
-/// once per cell and danger level between two clears and keeps the answer in the cell's tile:
-/// a search asks about each cell once per neighbour, up to eight times. A tile's cells are
+/// (and getCost, for the heuristics) once per cell and danger level (cost flag) between two
+/// clears and keeps the answer in the cell's tile: a search asks about each cell once per
+/// neighbour, up to eight times. A tile's cells are
 /// asked all at once, row by row, the first time a search needs one of them: the map's layers
 /// are then read in address order instead of one cache miss per cell.
 class AstarTable {
@@ -58,6 +59,19 @@ class AstarTable {
   AstarNode* findOrCreate(int32_t x, int32_t y) { return inMap(x, y) ? nodeAt(x, y) : nullptr; }
   /// The node of cell (x, y), or null when the cell has no node (or lies off the map).
   AstarNode* find(int32_t x, int32_t y) const;
+  /// MultiGridMap::getCost of the node's cell, asked a tile at a time like the danger answers
+  /// and kept until the flag changes or the table is cleared. The node must be on the map.
+  uint32_t cellCost(const AstarNode* node, bool flag) {
+    if (flag != cost_flag_) {
+      forgetCosts(flag);
+    }
+    Tile* tile = tileAt(node->x, node->y);
+    if (!tile->costs_known) {
+      askTileCosts(tile, node->x, node->y);
+    }
+    return tile->cost[slotOf(node->x, node->y)];
+  }
+
   /// Number of nodes created since the last clear.
   std::size_t size() const { return node_count_; }
   /// Bytes held by node tiles and the tile directory.
@@ -122,7 +136,10 @@ class AstarTable {
     AstarNode nodes[kTileCells];
     // inDanger of each cell at danger_level_ (cells off the map stay 0), once danger_known.
     uint8_t danger[kTileCells]{};
+    // getCost of each cell with cost_flag_ (cells off the map stay 0), once costs_known.
+    uint32_t cost[kTileCells]{};
     bool danger_known{false};
+    bool costs_known{false};
   };
 
   bool inMap(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < size_x_ && y < size_y_; }
@@ -191,6 +208,9 @@ class AstarTable {
   Tile* allocateTile(int32_t x, int32_t y);
   // Asks inDanger for every in-map cell of the tile that holds cell (x, y).
   void askTileDanger(Tile* tile, int32_t x, int32_t y);
+  // Asks getCost for every in-map cell of the tile that holds cell (x, y).
+  void askTileCosts(Tile* tile, int32_t x, int32_t y);
+  void forgetCosts(bool flag);
   // Makes the kept danger answers those of `danger_level`, forgetting them on a change.
   void useDangerLevel(int danger_level) {
     if (danger_level != danger_level_) {
@@ -211,8 +231,9 @@ class AstarTable {
   // The grid map never swaps its layers, so the table keeps their pointer for its lifetime
   // instead of copying the shared pointer (an atomic increment and decrement) per expansion.
   std::shared_ptr<orvik_nav2_gridmap::MultiGridMap> grid_;
-  // The level whose answers the tiles keep.
+  // The level and the flag whose answers the tiles keep.
   int danger_level_{0};
+  bool cost_flag_{false};
   int32_t size_x_{0};
   int32_t size_y_{0};
   int32_t tiles_x_{0};

@@ -47,7 +47,7 @@ struct AstarPlanner::GoalCell {
 
 struct AstarPlanner::NormalHeuristic {
   // Raw pointers: the planner owns these collaborators and outlives every search it runs.
-  const orvik_nav2_gridmap::MultiGridMap* grid;
+  AstarTable* table;
   AstarSpinAnalysis* spin;
   orvik_trace::TraceMat* trace;
 
@@ -55,8 +55,7 @@ struct AstarPlanner::NormalHeuristic {
     const AstarOptions& options = search.options;
     const double dx = search.goal ? static_cast<double>(node->x - search.goal->x) : 0.0;
     const double dy = search.goal ? static_cast<double>(node->y - search.goal->y) : 0.0;
-    h = options.cost_weight * grid->getCost(static_cast<unsigned int>(node->x),
-                                            static_cast<unsigned int>(node->y), options.cost_flag) +
+    h = options.cost_weight * table->cellCost(node, options.cost_flag) +
         std::sqrt(dx * dx + dy * dy);
     if (options.check_spin_direction || options.search_spin_free_point) {
       const int rating = spin->isSpinFreeDirection(node);
@@ -209,7 +208,7 @@ bool AstarPlanner::fuzzyNodeAndCheck(AstarNode* node, double radius, int danger_
 void AstarPlanner::populateNormalSearchInfo(SearchInfo& info) {
   info.tolerance = info.options.goal_tolerance;
   info.is_goal = GoalCell();
-  info.heuristic = NormalHeuristic{grid_.get(), spin_analysis_.get(), trace_->getTraceMat().get()};
+  info.heuristic = NormalHeuristic{table_.get(), spin_analysis_.get(), trace_->getTraceMat().get()};
   info.skip_neighbor = nullptr;
 }
 

@@ -16,10 +16,9 @@ constexpr double kSpinFreeTolerance = 0.1;
 void AstarPlanner::populateSpinFreePathSearchInfo(SearchInfo& info) {
   info.tolerance = kSpinFreeTolerance;
   info.is_goal = [this](const SearchInfo&, const AstarNode* node) { return canTurnAround(node); };
-  const orvik_nav2_gridmap::MultiGridMap* grid = grid_.get();
-  info.heuristic = [grid](const SearchInfo& search, const AstarNode* node, double& h) {
-    h = grid->getCost(static_cast<unsigned int>(node->x), static_cast<unsigned int>(node->y),
-                      search.options.cost_flag);
+  AstarTable* table = table_.get();
+  info.heuristic = [table](const SearchInfo& search, const AstarNode* node, double& h) {
+    h = table->cellCost(node, search.options.cost_flag);
     return true;
   };
   AstarSpinAnalysis* spin = spin_analysis_.get();

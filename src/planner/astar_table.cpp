@@ -64,6 +64,31 @@ void AstarTable::askTileDanger(Tile* tile, int32_t x, int32_t y) {
   tile->danger_known = true;
 }
 
+void AstarTable::forgetCosts(bool flag) {
+  cost_flag_ = flag;
+  for (const std::unique_ptr<Tile>& tile : tiles_) {
+    if (tile) {
+      tile->costs_known = false;
+    }
+  }
+}
+
+void AstarTable::askTileCosts(Tile* tile, int32_t x, int32_t y) {
+  const int32_t x0 = x & ~kTileMask;
+  const int32_t y0 = y & ~kTileMask;
+  const int32_t x_end = std::min(x0 + kTileSide, size_x_);
+  const int32_t y_end = std::min(y0 + kTileSide, size_y_);
+  const orvik_nav2_gridmap::MultiGridMap& grid = *grid_;
+  for (int32_t cy = y0; cy < y_end; ++cy) {
+    uint32_t* row = tile->cost + ((cy & kTileMask) << kTileShift);
+    for (int32_t cx = x0; cx < x_end; ++cx) {
+      row[cx & kTileMask] =
+          grid.getCost(static_cast<unsigned int>(cx), static_cast<unsigned int>(cy), cost_flag_);
+    }
+  }
+  tile->costs_known = true;
+}
+
 AstarNode* AstarTable::find(int32_t x, int32_t y) const {
   if (!inMap(x, y) || tiles_.empty()) {
     return nullptr;
