@@ -184,33 +184,6 @@ void BM_DangerQuery(benchmark::State& state) {
 }
 BENCHMARK(BM_DangerQuery);
 
-// The same cells answered from the danger rank bytes, as the A* search reads them.
-void BM_DangerRankRead(benchmark::State& state) {
-  if (!willowMap()) {
-    state.SkipWithError("shared maps folder absent");
-    return;
-  }
-  const auto grid = willowMap()->getMultiGridMap();
-  const unsigned int sx = grid->getCostmap()->getSizeInCellsX();
-  const unsigned int sy = grid->getCostmap()->getSizeInCellsY();
-  const uint8_t* ranks = grid->dangerRanks();
-  const uint8_t threshold = grid->dangerRankThreshold(1);
-  if (ranks == nullptr) {
-    state.SkipWithError("no danger ranks");
-    return;
-  }
-  unsigned int x = 0, y = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(ranks[static_cast<std::size_t>(y) * sx + x] < threshold);
-    if (++x == sx) {
-      x = 0;
-      y = (y + 1) % sy;
-    }
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_DangerRankRead);
-
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -109,24 +109,8 @@ class AstarPlanner {
   std::size_t expandedCount() const { return expanded_count_; }
 
  private:
-  // MultiGridMap::getCost read straight from the layers: the heuristic asks it for every opened
-  // node, and a call into the map library (and from there into the costmap's) per node costs
-  // more than the rest of the heuristic.
-  struct CellCosts {
-    const unsigned char* master{nullptr};
-    const uint8_t* extra{nullptr};  // null without the layer
-    std::size_t size_x{0};
-    /// getCost(x, y, flag) of an in-map cell.
-    uint32_t at(int32_t x, int32_t y, bool flag) const {
-      const std::size_t i = static_cast<std::size_t>(y) * size_x + static_cast<std::size_t>(x);
-      return flag && extra != nullptr ? master[i] + static_cast<uint32_t>(extra[i]) : master[i];
-    }
-  };
-  CellCosts cellCosts() const;
   struct GoalCell;
   struct NormalHeuristic;
-  void prefetchExpansion(const AstarNode* node, const CellCosts& costs,
-                         const uint8_t* trace_codes) const;
 
   void resetSearchState();
 
@@ -145,6 +129,8 @@ class AstarPlanner {
   std::shared_ptr<orvik_nav2_gridmap::MultiGridMap> grid_;
   std::shared_ptr<nav2_costmap_2d::Costmap2D> costmap_;
   std::size_t expanded_count_{0};
+  // The trace image was reset and nothing has been drawn into it since.
+  bool trace_just_reset_{false};
 };
 
 }  // namespace orvik_nav2_planner::astar2

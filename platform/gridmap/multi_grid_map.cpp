@@ -29,10 +29,6 @@ struct MultiGridMap::Layers {
   int label_count{0};
   std::vector<float> passage_dist_m;  // metres to the nearest cell outside the own passage
   std::vector<uint8_t> extra_cost;    // empty without an extra layer
-  // Per cell: 0 on obstacles, else 1 + the number of distinct clearances the distance reaches.
-  // Empty when there are too many distinct clearances for a byte.
-  std::vector<uint8_t> danger_rank;
-  std::vector<uint8_t> rank_threshold;  // per clearances_m entry: 1 + its 1-based place
 
   bool inside(unsigned int x, unsigned int y) const { return x < size_x && y < size_y; }
   std::size_t index(unsigned int x, unsigned int y) const {
@@ -194,38 +190,6 @@ void inflate(nav2_costmap_2d::Costmap2D& costmap, const InflationConfig& cfg) {
   }
 }
 
-// Ranks that answer inDanger with one byte compare for every level. With the distinct
-// clearances sorted, u_1 < ... < u_k, a free cell at distance d is in danger at clearance u_p
-// exactly when fewer than p of them satisfy !(d < u_j); its rank is 1 + that count, and
-// the threshold of u_p is 1 + p. Obstacles rank 0, below every threshold. The count uses the
-// same "<" as inDanger, so the answers agree for every float, NaN included.
-void computeDangerRanks(const std::vector<uint8_t>& obstacle, const std::vector<float>& distance_m,
-                        const std::vector<double>& clearances_m, std::vector<uint8_t>& ranks,
-                        std::vector<uint8_t>& thresholds) {
-  std::vector<double> distinct = clearances_m;
-  std::sort(distinct.begin(), distinct.end());
-  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-  if (distinct.size() > 254) {
-    return;
-  }
-  thresholds.clear();
-  for (double clearance : clearances_m) {
-    const auto place = std::lower_bound(distinct.begin(), distinct.end(), clearance);
-    thresholds.push_back(static_cast<uint8_t>(2 + (place - distinct.begin())));
-  }
-  ranks.resize(obstacle.size());
-  for (std::size_t i = 0; i < obstacle.size(); ++i) {
-    if (obstacle[i]) {
-      ranks[i] = 0;
-      continue;
-    }
-    const double d = distance_m[i];
-    // upper_bound finds the first u_j with d < u_j; a NaN d compares false with all of them.
-    const auto reached = std::upper_bound(distinct.begin(), distinct.end(), d);
-    ranks[i] = static_cast<uint8_t>(1 + (reached - distinct.begin()));
-  }
-}
-
 void validate(const nav2_costmap_2d::Costmap2D& costmap, const GridMapConfig& config,
               std::size_t labels_size, std::size_t extra_size) {
   const unsigned int size_x = costmap.getSizeInCellsX();
@@ -366,10 +330,6 @@ MultiGridMap::MultiGridMap(const nav2_costmap_2d::Costmap2D& costmap, const Grid
     }
   }
   layers->extra_cost = std::move(extra_cost);
-  computeDangerRanks(layers->obstacle, layers->distance_m, layers->clearances_m,
-                     layers->danger_rank, layers->rank_threshold);
-  danger_ranks_ = layers->danger_rank.empty() ? nullptr : layers->danger_rank.data();
-  extra_costs_ = layers->extra_cost.empty() ? nullptr : layers->extra_cost.data();
   layers_ = std::move(layers);
 }
 
@@ -411,16 +371,6 @@ bool MultiGridMap::inDanger(unsigned int x, unsigned int y, int level) const {
   const std::size_t entry =
       level <= 0 ? 0 : std::min(static_cast<std::size_t>(level), clearances.size() - 1);
   return layers_->distance_m[i] < clearances[entry];
-}
-
-uint8_t MultiGridMap::dangerRankThreshold(int level) const {
-  const auto& thresholds = layers_->rank_threshold;
-  if (thresholds.empty()) {
-    return 0;
-  }
-  const std::size_t entry =
-      level <= 0 ? 0 : std::min(static_cast<std::size_t>(level), thresholds.size() - 1);
-  return thresholds[entry];
 }
 
 bool MultiGridMap::isObstacle(unsigned int x, unsigned int y) const {

@@ -46,8 +46,8 @@ struct AstarPlanner::GoalCell {
 };
 
 struct AstarPlanner::NormalHeuristic {
-  CellCosts costs;
   // Raw pointers: the planner owns these collaborators and outlives every search it runs.
+  AstarTable* table;
   AstarSpinAnalysis* spin;
   orvik_trace::TraceMat* trace;
 
@@ -55,7 +55,7 @@ struct AstarPlanner::NormalHeuristic {
     const AstarOptions& options = search.options;
     const double dx = search.goal ? static_cast<double>(node->x - search.goal->x) : 0.0;
     const double dy = search.goal ? static_cast<double>(node->y - search.goal->y) : 0.0;
-    h = options.cost_weight * costs.at(node->x, node->y, options.cost_flag) +
+    h = options.cost_weight * table->cellCost(node, options.cost_flag) +
         std::sqrt(dx * dx + dy * dy);
     if (options.check_spin_direction || options.search_spin_free_point) {
       const int rating = spin->isSpinFreeDirection(node);
@@ -104,6 +104,7 @@ bool AstarPlanner::searchPath(const geometry_msgs::msg::PoseStamped& requested_s
   const geometry_msgs::msg::PoseStamped goal = requested_goal;
   path.poses.clear();
   trace_->getTraceMat()->reset();
+  trace_just_reset_ = true;
   resetSearchState();
   path_constraint_->buildPathConstraint(start, options);
 
@@ -212,7 +213,7 @@ bool AstarPlanner::fuzzyNodeAndCheck(AstarNode* node, double radius, int danger_
 void AstarPlanner::populateNormalSearchInfo(SearchInfo& info) {
   info.tolerance = info.options.goal_tolerance;
   info.is_goal = GoalCell();
-  info.heuristic = NormalHeuristic{cellCosts(), spin_analysis_.get(), trace_->getTraceMat().get()};
+  info.heuristic = NormalHeuristic{table_.get(), spin_analysis_.get(), trace_->getTraceMat().get()};
   info.skip_neighbor = nullptr;
 }
 
@@ -231,13 +232,6 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
   path.start_spin_blocked = !can_spin;
 
   orvik_trace::TraceMat& trace = *trace_->getTraceMat();
-  // Colouring every opened cell through the image's methods costs two calls into the tools
-  // library per push; its rows are the map's, so the codes are written in place instead.
-  const int32_t size_x = table_->sizeX();
-  uint8_t* trace_codes = trace.getMat().cols == size_x && trace.getMat().rows == table_->sizeY()
-                             ? trace.codeData()
-                             : nullptr;
-  const CellCosts cell_costs = cellCosts();
   info.start->opened = true;
   open_list_.push_back({0.0, info.start});
   pushOpenEntry(open_list_);
@@ -249,6 +243,13 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
   const bool priority_preference = options.priority_preference;
   const GoalCell* const goal_cell = info.is_goal.target<GoalCell>();
   const NormalHeuristic* const normal_heuristic = info.heuristic.target<NormalHeuristic>();
+  // Right after a reset, a search whose only colour is the opened mark finds each cell either
+  // uncoloured or marked already, so it can set the mark without asking for the colour first:
+  // one call into the tools library per push instead of two.
+  const bool only_opened_marks = trace_just_reset_ && goal_cell != nullptr &&
+                                 normal_heuristic != nullptr && !options.check_spin_direction &&
+                                 !options.search_spin_free_point;
+  trace_just_reset_ = false;
   // The search loop, compiled twice: with the optional step terms, and without them for the
   // ordinary search, where testing the two switches per neighbour would be all they cost.
   const auto run_search = [&](auto with_step_terms) -> AstarNode* {
@@ -256,7 +257,7 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
       // The top entry is the node expanded next: asking the caches for its neighbourhood now
       // overlaps those fetches with the heap's sift-down instead of stalling the neighbour loop.
       // On a flood of a large map the frontier spans the whole map and most of them would miss.
-      prefetchExpansion(open_list_.front().node, cell_costs, trace_codes);
+      table_->prefetchNeighborhood(open_list_.front().node);
       // One of the root's children is usually the next top: fetching the node blocks of both
       // now gives those fetches a whole expansion of lead instead of a sift-down.
       if (open_list_.size() > 2) {
@@ -305,12 +306,7 @@ bool AstarPlanner::searchSinglePath(const SearchInfo& info, orvik_nav2_protocol:
           next->opened = true;
           open_list_.push_back({next->g + h, next});
           pushOpenEntry(open_list_);
-          if (trace_codes != nullptr) {
-            uint8_t& code = trace_codes[static_cast<std::size_t>(next->y) * size_x + next->x];
-            if (code == 0) {
-              code = static_cast<uint8_t>(trace_code::kOpened);
-            }
-          } else if (trace.getMatColor(cellOf(next)) == 0) {
+          if (only_opened_marks || trace.getMatColor(cellOf(next)) == 0) {
             trace.setMatPointColor(cellOf(next), trace_code::kOpened);
           }
         }
@@ -416,32 +412,6 @@ void AstarPlanner::convertToPathMsgAndPopulation(const SearchInfo& info,
   if (!path.poses.empty()) {
     path.poses.back().pose.orientation = info.goal_orientation;
   }
-}
-
-// Cache hints for expanding `node`: its block of nodes and danger ranks (through the table)
-// and the rows of master costs and trace codes that the pushes of its neighbours read.
-void AstarPlanner::prefetchExpansion(const AstarNode* node, const CellCosts& costs,
-                                     const uint8_t* trace_codes) const {
-  table_->prefetchNeighborhood(node);
-  if (node->x < 1 || node->y < 1 || node->y + 1 >= table_->sizeY()) {
-    return;
-  }
-  const std::size_t size_x = costs.size_x;
-  const std::size_t left = static_cast<std::size_t>(node->y) * size_x + node->x - 1;
-  for (const std::size_t row_start : {left - size_x, left, left + size_x}) {
-    __builtin_prefetch(costs.master + row_start);
-    if (trace_codes != nullptr) {
-      __builtin_prefetch(trace_codes + row_start);
-    }
-  }
-}
-
-AstarPlanner::CellCosts AstarPlanner::cellCosts() const {
-  CellCosts costs;
-  costs.master = costmap_->getCharMap();
-  costs.extra = grid_->extraCosts();
-  costs.size_x = costmap_->getSizeInCellsX();
-  return costs;
 }
 
 int AstarPlanner::findNearestPassageLabel(const AstarNode* node) const {

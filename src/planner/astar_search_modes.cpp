@@ -16,9 +16,9 @@ constexpr double kSpinFreeTolerance = 0.1;
 void AstarPlanner::populateSpinFreePathSearchInfo(SearchInfo& info) {
   info.tolerance = kSpinFreeTolerance;
   info.is_goal = [this](const SearchInfo&, const AstarNode* node) { return canTurnAround(node); };
-  const CellCosts costs = cellCosts();
-  info.heuristic = [costs](const SearchInfo& search, const AstarNode* node, double& h) {
-    h = costs.at(node->x, node->y, search.options.cost_flag);
+  AstarTable* table = table_.get();
+  info.heuristic = [table](const SearchInfo& search, const AstarNode* node, double& h) {
+    h = table->cellCost(node, search.options.cost_flag);
     return true;
   };
   AstarSpinAnalysis* spin = spin_analysis_.get();

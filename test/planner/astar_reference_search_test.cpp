@@ -105,16 +105,14 @@ ReferenceResult referenceSearch(const orvik_nav2_gridmap::MultiGridMap& grid, Ce
 // edges and cells next to obstacles; two danger levels with different clearances.
 TEST(AstarReferenceSearch, PlannerSearchesExactlyAsAPlainTranscriptionOfItsRules) {
   std::mt19937 rng(20261208);
-  orvik_nav2_gridmap::GridMapConfig config;
-  config.danger_clearances = {0.08, 0.0};
   int found = 0;
   int compared = 0;
   for (int map_index = 0; map_index < 40; ++map_index) {
     const unsigned int side_x = 3 + rng() % 90;
     const unsigned int side_y = 3 + rng() % 90;
     const double density = (rng() % 4) * 0.08;
-    auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
-        orvik_test::randomGradedCostmap(side_x, side_y, density, 252, rng), config);
+    auto map = orvik_test::makeTestGridMap(
+        orvik_test::randomGradedCostmap(side_x, side_y, density, 252, rng), {0.08, 0.0});
     const auto& grid = *map->getMultiGridMap();
     AstarPlanner planner("reference", map);
     for (int query = 0; query < 6; ++query) {

@@ -72,45 +72,38 @@ TEST(AstarTable, DangerousNeighbourIsNeitherReturnedNorCreatedAtThatLevelOnly) {
   EXPECT_NE(table.find(3, 2), nullptr);
 }
 
-// The table reads the map's danger ranks when it has them and asks inDanger when it has not
-// (more than 254 distinct clearances); either way the neighbours must be exactly the in-map
-// 8-neighbours that inDanger calls usable, in the fixed order.
-TEST(AstarTable, NeighboursAreTheUsableCellsWithAndWithoutDangerRanks) {
+// The table asks inDanger once per cell and keeps the answer until the level changes or the
+// table is cleared; asked at one level after another, the neighbours must each time be exactly
+// the in-map 8-neighbours that inDanger calls usable at that level, in the fixed order.
+TEST(AstarTable, NeighboursAreTheUsableCellsAtEachLevelInTurn) {
   const std::vector<std::pair<int, int>> order = {{-1, 0}, {-1, 1}, {-1, -1}, {0, 1},
                                                   {0, -1}, {1, 0},  {1, 1},   {1, -1}};
-  std::vector<double> many_clearances = {0.07, 0.0, 0.12};
-  for (int i = 0; i < 300; ++i) {
-    many_clearances.push_back(0.2 + 0.001 * i);
-  }
   for (unsigned int seed = 1; seed <= 4; ++seed) {
-    const auto costmap = orvik_test::randomCostmap(11 + seed, 9, 0.15, seed);
-    for (const auto& clearances : {std::vector<double>{0.07, 0.0, 0.12}, many_clearances}) {
-      orvik_nav2_gridmap::GridMapConfig config;
-      config.danger_clearances = clearances;
-      auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmap, config);
-      const auto& grid = *map->getMultiGridMap();
-      ASSERT_EQ(grid.dangerRanks() == nullptr, clearances.size() > 254);
-      AstarTable table(map);
-      const int size_x = table.sizeX();
-      const int size_y = table.sizeY();
-      for (int level : {0, 1, 2, 7, 1, -3}) {
-        for (int y = 0; y < size_y; ++y) {
-          for (int x = 0; x < size_x; ++x) {
-            AstarNode* centre = table.findOrCreate(x, y);
-            std::vector<std::pair<int, int>> expected;
-            for (const auto& [dx, dy] : order) {
-              const int nx = x + dx;
-              const int ny = y + dy;
-              if (nx >= 0 && ny >= 0 && nx < size_x && ny < size_y &&
-                  !grid.inDanger(static_cast<unsigned>(nx), static_cast<unsigned>(ny), level)) {
-                expected.emplace_back(dx, dy);
-              }
+    const auto costmap = orvik_test::randomCostmap(11 + 9 * seed, 9 + 8 * seed, 0.15, seed);
+    orvik_nav2_gridmap::GridMapConfig config;
+    config.danger_clearances = {0.07, 0.0, 0.12};
+    auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmap, config);
+    const auto& grid = *map->getMultiGridMap();
+    AstarTable table(map);
+    const int size_x = table.sizeX();
+    const int size_y = table.sizeY();
+    for (int level : {0, 1, 2, 7, 1, -3}) {
+      for (int y = 0; y < size_y; ++y) {
+        for (int x = 0; x < size_x; ++x) {
+          AstarNode* centre = table.findOrCreate(x, y);
+          std::vector<std::pair<int, int>> expected;
+          for (const auto& [dx, dy] : order) {
+            const int nx = x + dx;
+            const int ny = y + dy;
+            if (nx >= 0 && ny >= 0 && nx < size_x && ny < size_y &&
+                !grid.inDanger(static_cast<unsigned>(nx), static_cast<unsigned>(ny), level)) {
+              expected.emplace_back(dx, dy);
             }
-            std::vector<AstarNode*> neighbors;
-            table.getNeighbors(centre, neighbors, nullptr, level);
-            ASSERT_EQ(offsetsOf(centre, neighbors), expected)
-                << "seed " << seed << " level " << level << " cell " << x << "," << y;
           }
+          std::vector<AstarNode*> neighbors;
+          table.getNeighbors(centre, neighbors, nullptr, level);
+          ASSERT_EQ(offsetsOf(centre, neighbors), expected)
+              << "seed " << seed << " level " << level << " cell " << x << "," << y;
         }
       }
     }
@@ -154,6 +147,40 @@ TEST(AstarTable, BacktraceRunsFromTheNodeToTheStartAndAppends) {
   EXPECT_EQ(path, std::vector<AstarNode*>({a, c, b, a}));
   table.backtracePath(nullptr, path);
   EXPECT_EQ(path.size(), 4u);
+}
+
+// The walk follows parent links and nothing else: a chain longer than what the table created
+// (here: nodes the table never made, on an empty table) is followed to its end, and a chain
+// that loops back ends before its first repeated node instead of hanging.
+TEST(AstarTable, BacktraceFollowsAnyChainToItsRootAndStopsAtALoop) {
+  AstarTable table(openMap(4));
+  std::vector<AstarNode> chain(300);
+  for (std::size_t i = 1; i < chain.size(); ++i) {
+    chain[i].parent = &chain[i - 1];
+  }
+  std::vector<AstarNode*> path;
+  table.backtracePath(&chain.back(), path);
+  ASSERT_EQ(path.size(), chain.size());
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    EXPECT_EQ(path[i], &chain[chain.size() - 1 - i]);
+  }
+
+  // Loops of every length entered after every number of nodes, on the same 12 nodes.
+  for (std::size_t before = 0; before < 6; ++before) {
+    for (std::size_t loop = 1; loop <= 6; ++loop) {
+      std::vector<AstarNode> nodes(before + loop);
+      for (std::size_t i = 0; i + 1 < nodes.size(); ++i) {
+        nodes[i].parent = &nodes[i + 1];
+      }
+      nodes.back().parent = &nodes[before];
+      path.clear();
+      table.backtracePath(&nodes.front(), path);
+      ASSERT_EQ(path.size(), nodes.size()) << before << " before a loop of " << loop;
+      for (std::size_t i = 0; i < nodes.size(); ++i) {
+        EXPECT_EQ(path[i], &nodes[i]);
+      }
+    }
+  }
 }
 
 TEST(AstarTable, ClearGivesFreshNodesWithStableAddressesWhileGrowing) {

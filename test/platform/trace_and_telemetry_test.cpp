@@ -37,23 +37,6 @@ TEST(TraceMat, CodesPerCellWithResetAndOffMapCellsIgnored) {
   EXPECT_EQ(cv::countNonZero(trace.getMat()), 0);
 }
 
-TEST(TraceMat, CodeDataIsTheImageRowMajorAndSurvivesReset) {
-  auto map = orvik_test::gridMapFromAscii({".....", ".....", "....."});
-  orvik_trace::TraceMat trace(map, "planner_astar_trace");
-  uint8_t* data = trace.codeData();
-  ASSERT_NE(data, nullptr);
-  data[2 * 5 + 3] = 98;
-  EXPECT_EQ(trace.getMatColor(cv::Point(3, 2)), 98);
-  trace.setMatPointColor(cv::Point(4, 1), 127);
-  EXPECT_EQ(data[1 * 5 + 4], 127);
-  trace.reset();
-  EXPECT_EQ(trace.codeData(), data);
-  EXPECT_EQ(data[2 * 5 + 3], 0);
-  std::shared_ptr<orvik_nav2_gridmap::GridMapROS> none;
-  orvik_trace::TraceMat empty(none, "empty");
-  EXPECT_EQ(empty.codeData(), nullptr);
-}
-
 TEST(TraceMat, PublishHandsASnapshotToListenersAndKeepsIt) {
   auto map = orvik_test::gridMapFromAscii({"...", "..."});
   orvik_trace::TraceMat trace(map, "p_astar_trace");

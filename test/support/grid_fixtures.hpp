@@ -38,12 +38,29 @@ inline nav2_costmap_2d::Costmap2D costmapFromAscii(const std::vector<std::string
   return costmap;
 }
 
+#ifndef ORVIK_CONTRACT_PLATFORM
 /// A grid map over costmapFromAscii with the given configuration.
 inline std::shared_ptr<orvik_nav2_gridmap::GridMapROS> gridMapFromAscii(
     const std::vector<std::string>& rows, const orvik_nav2_gridmap::GridMapConfig& config = {},
     double resolution = 0.05, std::vector<int> passage_labels = {}) {
   return std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmapFromAscii(rows, resolution),
                                                           config, std::move(passage_labels));
+}
+#endif
+
+/// A grid map over the costmap for tests that also run against the contract stand-in
+/// (test/contract_platform/): there it applies its own danger levels and costs, here those of
+/// danger_clearances (metres per level, level 0 first).
+inline std::shared_ptr<orvik_nav2_gridmap::GridMapROS> makeTestGridMap(
+    const nav2_costmap_2d::Costmap2D& costmap, std::vector<double> danger_clearances = {0.0}) {
+#ifdef ORVIK_CONTRACT_PLATFORM
+  (void)danger_clearances;
+  return std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmap);
+#else
+  orvik_nav2_gridmap::GridMapConfig config;
+  config.danger_clearances = std::move(danger_clearances);
+  return std::make_shared<orvik_nav2_gridmap::GridMapROS>(costmap, config);
+#endif
 }
 
 /// A free map of the given size where each cell is lethal with probability `density`;

@@ -63,29 +63,11 @@ class MultiGridMap {
   /// counting as outside (0 outside passages).
   float getPriorityPassageBoundaryDist(unsigned int x, unsigned int y) const;
 
-  // Raw row-major layers for loops that query millions of cells (a flood of a large map asks
-  // about every cell several times): an inline byte read instead of a call into this library.
-  // Index a cell as y * size_x + x; the arrays live as long as the map.
-
-  /// One byte per cell: the cell is in danger at `level` exactly when inDanger says so, that is
-  /// when its rank is below dangerRankThreshold(level). Null when the danger clearances hold
-  /// more than 254 distinct values; ask inDanger then.
-  const uint8_t* dangerRanks() const { return danger_ranks_; }
-  /// Rank threshold of the level (levels clamped as inDanger clamps them); 0 when
-  /// dangerRanks() is null.
-  uint8_t dangerRankThreshold(int level) const;
-  /// The extra cost layer that getCost adds when its flag is set; null without one. With it,
-  /// getCost(x, y, flag) = master cost + (flag && extraCosts() ? extraCosts()[i] : 0).
-  const uint8_t* extraCosts() const { return extra_costs_; }
-
  private:
   struct Layers;
   std::shared_ptr<const Layers> layers_;
   std::shared_ptr<nav2_costmap_2d::Costmap2D> costmap_;
   GridMapConfig config_;
-  // Point into *layers_, which is immutable and shared by copies of this map.
-  const uint8_t* danger_ranks_{nullptr};
-  const uint8_t* extra_costs_{nullptr};
 };
 
 }  // namespace orvik_nav2_gridmap

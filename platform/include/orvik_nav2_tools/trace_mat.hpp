@@ -37,10 +37,6 @@ class TraceMat {
   const std::string& getName() const;
   /// Codes as CV_8UC1, row y = cell row y (row 0 at the map origin).
   const cv::Mat& getMat() const;
-  /// The codes as one continuous row-major block, getMat().cols bytes a row, for loops that
-  /// colour many cells: an inline byte access instead of a call per cell. The block stays put
-  /// for the image's lifetime (reset clears it in place); null for an empty image.
-  uint8_t* codeData() { return codes_.data; }
   /// The image of the last publishCVMatAsGrid, empty before the first.
   cv::Mat getLastPublished() const;
   /// Renders codes to colours (row 0 at the bottom, as a map is viewed) and writes a PNG.

@@ -115,9 +115,8 @@ TEST(LegacyAstarRandomMaps, PathExistsExactlyWhenBreadthFirstSearchReachesTheGoa
     const unsigned int w = 4 + rng() % 12;
     const unsigned int h = 3 + rng() % 10;
     const double density = 0.2 + 0.05 * (trial % 8);
-    auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
-        orvik_test::randomCostmap(w, h, density, static_cast<unsigned int>(trial)),
-        orvik_nav2_gridmap::GridMapConfig{});
+    auto map = orvik_test::makeTestGridMap(
+        orvik_test::randomCostmap(w, h, density, static_cast<unsigned int>(trial)));
     const int sx = static_cast<int>(rng() % w);
     const int sy = static_cast<int>(rng() % h);
     const int gx = trial % 10 == 0 ? sx : static_cast<int>(rng() % w);
@@ -153,9 +152,8 @@ TEST(LegacyAstarRandomMaps, PathIsUnchangedWhereverTheOldGoalRuleSucceeded) {
   for (int trial = 0; trial < 400; ++trial) {
     const unsigned int w = 4 + rng() % 14;
     const unsigned int h = 3 + rng() % 12;
-    auto map = std::make_shared<orvik_nav2_gridmap::GridMapROS>(
-        orvik_test::randomGradedCostmap(w, h, 0.15 + 0.05 * (trial % 6), 200, rng),
-        orvik_nav2_gridmap::GridMapConfig{});
+    auto map = orvik_test::makeTestGridMap(
+        orvik_test::randomGradedCostmap(w, h, 0.15 + 0.05 * (trial % 6), 200, rng));
     const int sx = static_cast<int>(rng() % w);
     const int sy = static_cast<int>(rng() % h);
     const int gx = static_cast<int>(rng() % w);
