@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fingerprint of what the A* planner v2 computes, for checking that a change meant only for
 // speed changes no result: for every request, the return value, the path message, the number
 // of expanded nodes, every node's cell, g, parent and flags, and the trace image, hashed. Runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Time per request of AstarPlanner::searchPath over the 100 start/goal pairs of Nav2's planner
 // benchmark on its two 2000 x 2000 fields, with the costmap of Nav2's default bringup. Prints
 // one line per map: median and 95th percentile of the time per request (thread CPU time, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Timing of the A* planner v2: generated maps (open, random obstacles, maze) of 1000 and 4000
 // cells a side, a full flood of a 4000 x 4000 map, the shared ROS maps, the Nav2 benchmark
 // pairs and the Moving AI scenarios, the optional search terms, and the node table against

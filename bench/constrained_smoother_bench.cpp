@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Constrained smoothing of a path planned by the A* planner v2 on Nav2's smoother benchmark
 // world: time per smooth and the Ceres iterations it takes.
 #include <benchmark/benchmark.h>

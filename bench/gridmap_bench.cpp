@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Grid map construction and collision query rates on a real building map.
 #include <benchmark/benchmark.h>
 

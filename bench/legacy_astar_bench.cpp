@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The legacy grid A* planner on the generated maps and Moving AI queries that the A* planner
 // v2 is timed on, with the v2 planner run on the very same queries beside it, so that the two
 // can be compared run for run. Also the two inner costs of the legacy planner that grow with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Timing of the gradient path smoother on a 1,000-point path.
 #include <benchmark/benchmark.h>
 

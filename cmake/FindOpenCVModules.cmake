@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Debian ships OpenCV's CMake package only with the full libopencv-dev. The libraries need just
 # core, imgproc and imgcodecs, whose -dev packages carry headers and libraries but no package
 # file, so this finds them directly and defines imported targets opencv_core, opencv_imgproc

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """The demo of orvik_plan, in Python: plan on the bundled warehouse, smooth, cut at the sunny
 corner, smooth again with the constrained smoother, print the path quality after each step and
 save a picture.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A* planner v2: searchPath, searchForwardPath and searchPaths with arbitrary poses and options
 // on small maps. Two requests per input share one planner, so that state left by the first
 // (node table, trace, trimmed reference path) meets the second.

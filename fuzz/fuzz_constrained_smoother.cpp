@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // OrvikConstrainedSmoother: arbitrary paths, tuning and time limits on small costmaps. The
 // wrapper reports failure only by throwing nav2_core::PlannerException by pointer (and
 // std::runtime_error from configure for invalid parameters); anything else escaping, or a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Scratch files for the loader targets: the loaders read paths, so each input is written to a

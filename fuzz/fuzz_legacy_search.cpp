@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Legacy A* planner: searchv2 (both forms) with arbitrary poses, radii and danger levels on
 // small maps, optionally under a path constraint; two requests per input share one planner.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Map loaders, image side: arbitrary bytes as the map image (PGM, PNG or whatever OpenCV
 // recognises) of a map_server YAML in each mode, or as the passage label or extra cost layer
 // of loadRosMap. Only MapLoadError may come out; a loaded map must be consistent.

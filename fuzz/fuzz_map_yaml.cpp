@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Map loaders, YAML side: loadOccupancyGrid and loadGridMapConfig on arbitrary YAML text, with
 // a valid image beside it, then the occupancy grid through costmapFromOccupancyGrid. Only
 // MapLoadError may come out; a loaded grid must be consistent.

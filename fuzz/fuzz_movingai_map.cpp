@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Map loaders, Moving AI side: loadMovingAiMap on arbitrary file contents and resolutions.
 // Only MapLoadError may come out; a loaded map has the header's size and only free or lethal
 // cells.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Gradient PathSmoother: arbitrary paths, robot states and tuning (node parameters and the
 // direct config) on small maps, through the whole request: setOriginalPath, setCurrentData,
 // smoothPath, getSmoothedNavPath.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Path optimisation: DouglasPeuker::processPath on arbitrary paths and tuning, then
 // cutPathFromSunny with arbitrary corner indices and distances, on the processed path or on
 // another one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Shared pieces of the fuzz targets: drawing awkward numbers, small maps and poses from the

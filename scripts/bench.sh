@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs the benchmark programs of an existing build (scripts/build.sh first).
 # Usage: scripts/bench.sh [name filter] [extra benchmark arguments...]
 set -euo pipefail

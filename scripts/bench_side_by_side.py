@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Runs two builds of bench/astar_nav2_pairs_bench side by side and compares them.
 
 The machine is shared and its speed drifts, so the two programs take turns (old, new, old,

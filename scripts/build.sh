@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Configures and builds the project (Release, with tests, tools and benchmarks) into build/.
 # Usage: scripts/build.sh [extra cmake arguments...]
 set -euo pipefail

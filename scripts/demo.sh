@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The README's first command: installs what is needed, builds, installs the libraries, the tool
 # and the Python module orvik under /usr/local (or $ORVIK_INSTALL_PREFIX), where Debian's
 # python3 finds `import orvik`, and runs the planning tool orvik_plan without arguments on the

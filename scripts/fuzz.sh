@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets with clang, AddressSanitizer and UBSan into build-fuzz/ and runs
 # them on their committed seed corpora (fuzz/corpus/<target>/).
 #

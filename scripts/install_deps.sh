@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs every Debian 12 package the build, the tests and the tools need. Run as root.
 set -euo pipefail
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Draws the demo warehouse that orvik_plan runs on when started without arguments.
 
 Writes into data/ (or the folder given as the first argument):

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Planted-fault runner: measures whether the tests notice realistic one-line faults.
 
 Each fault in the list (default: test/planted_faults.txt) names a source file, an exact piece of

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Says how to import the Python module orvik after scripts/demo.sh installed it.
 # The module is built for Debian's interpreter /usr/bin/python3 (with Debian's numpy); another
 # python3 first on PATH (pyenv, conda, a venv without system packages) cannot load it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs what is needed, builds and runs every test. This is the README's test command and
 # what CI runs (with --with-sanitizers).
 #

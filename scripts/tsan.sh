@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the multi-threaded tests with ThreadSanitizer into build-tsan/ and runs them: any data
 # race fails the run. Only the libraries those tests need are built, which keeps it short.
 # Usage: scripts/tsan.sh

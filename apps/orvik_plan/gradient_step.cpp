@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include <memory>
 
 #include "nav_msgs/msg/path.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_plan/input_file.hpp"
 
 #include "orvik_plan/tool_error.hpp"

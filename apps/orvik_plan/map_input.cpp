@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_plan/map_input.hpp"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_plan/pose_text.hpp"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_plan/post_config.hpp"
 
 #include "orvik_plan/strict_yaml.hpp"

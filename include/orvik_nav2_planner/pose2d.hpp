@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 /// A planar pose in the map's global frame: position in metres and heading in radians.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 /// A two-dimensional vector in double precision: the value every gradient term of the path

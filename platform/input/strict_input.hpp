@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // Reading the files a user hands to the map loaders and the planning tool, strictly and within

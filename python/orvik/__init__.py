@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Plan, smooth and measure paths on occupancy grid maps with the orvik planner libraries.
 
     import orvik

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """orvik.plot: a picture of a map with searches, paths and poses, like orvik_plan's PNG."""
 
 import numpy as np

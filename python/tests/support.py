@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Helpers of the orvik module tests (run by ctest with PYTHONPATH at the build tree)."""
 
 import importlib

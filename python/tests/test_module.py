@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Maps from numpy, errors as Python exceptions, log lines in Python's logging, the GIL released
 during searches, and the plot."""
 

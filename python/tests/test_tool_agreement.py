@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The module gives what orvik_plan gives on the same map and request: paths, expanded nodes,
 every post-processing step and the quality figures."""
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_nav2_planner/priority_passage.hpp"
 
 #include <algorithm>

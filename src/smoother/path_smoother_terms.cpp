@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The gradient terms of PathSmoother. Callers tune their weights against this exact output, so
 // the single-precision steps below are deliberate and must not be widened to double.
 #include <cmath>

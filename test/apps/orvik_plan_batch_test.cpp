@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Batch mode: every query is run, the table sums them up, --json lists each one.
 #include <gtest/gtest.h>
 

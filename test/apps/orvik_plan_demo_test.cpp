@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // End-to-end runs of orvik_plan, checked against the libraries' own answers for the same request.
 #include <gtest/gtest.h>
 

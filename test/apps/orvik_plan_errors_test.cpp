@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bad input ends orvik_plan with one clear error line and a non-zero status; a request that
 // simply has no path is reported, not treated as an error.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the tool does with hostile or unlucky circumstances: inputs that are not files, a run
 // that fails after an earlier one succeeded, maps too large to draw, Ctrl-C in a long batch,
 // a reference path shared by a batch's queries and a smoother cut short by its time limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "nav2_costmap_2d/costmap_2d.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A program that uses the three planner libraries as a downstream user does: linked against the
 // shared libraries, each of which carries its own copy of the header-only logging facade and
 // communicator access. It makes each library log and publish, then reports what its own copies

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs one logging scenario in a fresh process and reports on standard output.
 #include <cstdio>
 #include <iostream>

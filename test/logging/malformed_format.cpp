@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Log statements that must not compile: the macros check the format against its arguments.
 // Built only by the MalformedFormat tests, once per case (ORVIK_MALFORMED_CASE).
 #include <string>

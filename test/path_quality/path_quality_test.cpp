@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_path_quality/path_quality.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "planner/open_list_heap.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #pragma once
 
 // The planner's three requests transcribed as plainly as possible from their rules, with every

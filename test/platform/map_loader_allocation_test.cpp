@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Moving AI loader sizes its map by the file's header; a short file with a huge header
 // must be refused without the loader first allocating the cells the header promises.
 #include <cstdlib>

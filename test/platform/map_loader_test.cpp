@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_nav2_gridmap/map_loader.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Geometry helpers and residuals of the constrained smoother, against hand-worked values.
 #include <cmath>
 #include <limits>

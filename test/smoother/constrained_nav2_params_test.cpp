@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Parameter readers of the constrained smoother: names, defaults, post-processing, validation.
 #include <cmath>
 #include <memory>

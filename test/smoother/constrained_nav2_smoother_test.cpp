@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The constrained smoother's optimiser: what it keeps, what it moves, when it fails.
 #include <cmath>
 #include <memory>

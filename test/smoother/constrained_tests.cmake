@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Nav2's constrained smoother as the stand-in layer provides it, and our wrapper over it.
 orvik_add_test(constrained_nav2_smoother_test
   SOURCES

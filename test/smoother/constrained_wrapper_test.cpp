@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // OrvikConstrainedSmoother: parameters, message conversion and failure reporting.
 #include <cmath>
 #include <memory>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Tests of the gradient path smoother and its vector types.
 orvik_add_test(vec2d_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/vec2d_test.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole smoothing run on paths the A* planner finds over a real third-party map.
 #include <cmath>
 #include <string>

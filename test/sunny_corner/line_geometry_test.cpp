@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_nav2_planner/line_geometry.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "orvik_nav2_gridmap/grid_map_ros.hpp"
 
 #include <utility>
