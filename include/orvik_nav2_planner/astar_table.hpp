@@ -208,6 +208,9 @@ class AstarTable {
   }
   Tile* allocateTile(int32_t x, int32_t y);
   // Asks inDanger for every in-map cell of the tile that holds cell (x, y).
+  // Writes ask(x, y) for every map cell of the tile holding (x, y) into that tile's array.
+  template <typename Cell, typename Ask>
+  void fillTile(Cell* cells, int32_t x, int32_t y, Ask ask) const;
   void askTileDanger(Tile* tile, int32_t x, int32_t y);
   // Asks getCost for every in-map cell of the tile that holds cell (x, y).
   void askTileCosts(Tile* tile, int32_t x, int32_t y);

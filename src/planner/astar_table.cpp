@@ -47,21 +47,25 @@ void AstarTable::forgetDanger(int danger_level) {
   }
 }
 
-void AstarTable::askTileDanger(Tile* tile, int32_t x, int32_t y) {
+template <typename Cell, typename Ask>
+void AstarTable::fillTile(Cell* cells, int32_t x, int32_t y, Ask ask) const {
   const int32_t x0 = x & ~kTileMask;
   const int32_t y0 = y & ~kTileMask;
   const int32_t x_end = std::min(x0 + kTileSide, size_x_);
   const int32_t y_end = std::min(y0 + kTileSide, size_y_);
-  const orvik_nav2_gridmap::MultiGridMap& grid = *grid_;
   for (int32_t cy = y0; cy < y_end; ++cy) {
-    uint8_t* row = tile->danger + ((cy & kTileMask) << kTileShift);
+    Cell* row = cells + ((cy & kTileMask) << kTileShift);
     for (int32_t cx = x0; cx < x_end; ++cx) {
-      row[cx & kTileMask] =
-          grid.inDanger(static_cast<unsigned int>(cx), static_cast<unsigned int>(cy), danger_level_)
-              ? 1
-              : 0;
+      row[cx & kTileMask] = ask(static_cast<unsigned int>(cx), static_cast<unsigned int>(cy));
     }
   }
+}
+
+void AstarTable::askTileDanger(Tile* tile, int32_t x, int32_t y) {
+  const orvik_nav2_gridmap::MultiGridMap& grid = *grid_;
+  fillTile(tile->danger, x, y, [&grid, this](unsigned int cx, unsigned int cy) -> uint8_t {
+    return grid.inDanger(cx, cy, danger_level_) ? 1 : 0;
+  });
   tile->danger_known = true;
 }
 
@@ -75,18 +79,10 @@ void AstarTable::forgetCosts(bool flag) {
 }
 
 void AstarTable::askTileCosts(Tile* tile, int32_t x, int32_t y) {
-  const int32_t x0 = x & ~kTileMask;
-  const int32_t y0 = y & ~kTileMask;
-  const int32_t x_end = std::min(x0 + kTileSide, size_x_);
-  const int32_t y_end = std::min(y0 + kTileSide, size_y_);
   const orvik_nav2_gridmap::MultiGridMap& grid = *grid_;
-  for (int32_t cy = y0; cy < y_end; ++cy) {
-    uint32_t* row = tile->cost + ((cy & kTileMask) << kTileShift);
-    for (int32_t cx = x0; cx < x_end; ++cx) {
-      row[cx & kTileMask] =
-          grid.getCost(static_cast<unsigned int>(cx), static_cast<unsigned int>(cy), cost_flag_);
-    }
-  }
+  fillTile(tile->cost, x, y, [&grid, this](unsigned int cx, unsigned int cy) -> uint32_t {
+    return grid.getCost(cx, cy, cost_flag_);
+  });
   tile->costs_known = true;
 }
 
