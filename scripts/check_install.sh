@@ -47,4 +47,11 @@ if [[ -x "$prefix/bin/orvik_plan" ]]; then
   "$prefix/bin/orvik_plan" --help >/dev/null || fail "the installed orvik_plan does not run"
   echo "installed orvik_plan runs"
 fi
+# The installed Python module loads from its own folder, its libraries found through its run path.
+package_init="$(find "$prefix" -path '*/dist-packages/orvik/__init__.py' | head -n1)"
+if [[ -n "$package_init" && -x /usr/bin/python3 ]]; then
+  PYTHONPATH="$(dirname "$(dirname "$package_init")")" /usr/bin/python3 -c \
+    "import orvik; orvik.GridMap" || fail "the installed Python module orvik does not import"
+  echo "installed Python module imports"
+fi
 echo "check_install: the installed package works from $prefix"
