@@ -45,9 +45,9 @@ def assert_same_quality(mine, tools):
 
 def load_example():
     path = os.path.join(support.SOURCE_DIR, "examples", "plan_demo.py")
-    spec = importlib.util.spec_from_file_location("plan_demo", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("plan_demo", path)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     return module
 
 
